@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests and the run command need.
+# Run as root on Debian 12.
+set -euo pipefail
+
+packages=(
+    # toolchain and Qt 6
+    cmake make g++ pkg-config
+    qt6-base-dev qt6-declarative-dev libqt6sql6-sqlite
+    qml6-module-qtqml qml6-module-qtqml-workerscript qml6-module-qtquick
+    qml6-module-qtquick-controls qml6-module-qtquick-templates qml6-module-qtquick-layouts
+    qml6-module-qtquick-window qml6-module-qtquick-dialogs qml6-module-qtquick-shapes
+    qml6-module-qt5compat-graphicaleffects qml6-module-qttest
+    # fonts: the bundled face comes from fonts-inter, symbol glyphs from Noto and DejaVu
+    fonts-inter fonts-noto-core fonts-dejavu-core
+    # artwork
+    librsvg2-bin
+    # headless display, tray host and window tooling for tests and the screenshot tour
+    xvfb xauth trayer xdotool x11-utils imagemagick
+)
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps.sh: run as root (sudo $0)" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${packages[@]}"
