@@ -15,6 +15,8 @@ packages=(
     fonts-inter fonts-noto-core fonts-dejavu-core
     # artwork
     librsvg2-bin
+    # the simulated VPN service: sign-in page server and diagnostics archives
+    qt6-httpserver-dev zip unzip
     # headless display, tray host and window tooling for tests and the screenshot tour
     xvfb xauth trayer xdotool x11-utils imagemagick
 )
