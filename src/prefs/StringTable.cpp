@@ -1,0 +1,174 @@
+#include "StringTable.h"
+
+namespace {
+
+struct Entry
+{
+    const char16_t *key;
+    const char16_t *english;
+    const char16_t *russian;
+};
+
+// One row per key keeps the two dictionaries on the same key set.
+const Entry kEntries[] = {
+    {u"loginTitle", u"Welcome to VantrelVPN", u"Добро пожаловать в VantrelVPN"},
+    {u"loginSubtitle", u"Sign in to continue", u"Войдите, чтобы продолжить"},
+    {u"expiresIn", u"Expires in", u"Истекает через"},
+    {u"waitingBrowser", u"Waiting for browser sign-in…", u"Ожидание входа через браузер…"},
+    {u"signIn", u"Sign in", u"Войти"},
+    {u"cancel", u"Cancel", u"Отмена"},
+    {u"tryAgain", u"Try again", u"Попробовать снова"},
+    {u"statusProtected", u"Protected", u"Защищено"},
+    {u"statusConnecting", u"Connecting…", u"Подключение…"},
+    {u"statusReconnecting", u"Reconnecting", u"Переподключение"},
+    {u"statusNotConnected", u"Not connected", u"Не подключено"},
+    {u"transportTls", u"WireGuard · games available", u"WireGuard · игры доступны"},
+    {u"connect", u"Connect", u"Подключить"},
+    {u"disconnect", u"Disconnect", u"Отключить"},
+    {u"pleaseWait", u"Please wait…", u"Подождите…"},
+    {u"session", u"Session", u"Сеанс"},
+    {u"speed", u"Speed", u"Скорость"},
+    {u"traffic", u"Traffic", u"Трафик"},
+    {u"server", u"Server", u"Сервер"},
+    {u"settings", u"Settings", u"Настройки"},
+    {u"killSwitch", u"Kill switch", u"Аварийный выключатель"},
+    {u"killSwitchNever", u"Off — no blocking", u"Выкл. — без блокировки"},
+    {u"killSwitchOnConnect", u"On — blocks when VPN drops", u"Вкл. — блокирует при обрыве VPN"},
+    {u"killSwitchAlways", u"Always — blocks without VPN too", u"Всегда — блокирует и без VPN"},
+    {u"ksOff", u"Off", u"Выкл."},
+    {u"ksOn", u"On", u"Вкл."},
+    {u"ksAlways", u"Always", u"Всегда"},
+    {u"darkTheme", u"Dark theme", u"Тёмная тема"},
+    {u"darkOn", u"Dark mode is on", u"Тёмная тема включена"},
+    {u"darkOff", u"Light mode is on", u"Светлая тема включена"},
+    {u"startWithWindows", u"Start with Windows", u"Запуск вместе с Windows"},
+    {u"startWithWindowsDesc", u"Launch VantrelVPN at sign-in", u"Запускать VantrelVPN при входе в систему"},
+    {u"whitelist", u"Split Tunnel", u"Split Tunnel"},
+    {u"whitelistDesc", u"Route Russian sites directly; tunnel everything else",
+        u"Российские сайты — напрямую, остальное — через VPN"},
+    {u"games", u"Gaming mode", u"Игровой режим"},
+    {u"gamesDesc",
+        u"Route games and launchers directly, bypassing the VPN. Turn off if a game is unavailable from "
+        u"Russia",
+        u"Игры и лаунчеры — напрямую, в обход VPN. Отключите, если игра недоступна из России"},
+    {u"transport", u"Protocol", u"Протокол"},
+    {u"transportWireguard", u"WireGuard", u"WireGuard"},
+    {u"transportReality", u"Reality", u"Reality"},
+    {u"transportDesc", u"WireGuard = for games and work, Reality = more secure",
+        u"WireGuard = для игр и работы, Reality = более защищённый"},
+    {u"language", u"Language", u"Язык"},
+    {u"daemon", u"Daemon", u"Служба"},
+    {u"logOut", u"Log out", u"Выйти"},
+    {u"connectionFailed", u"Connection failed", u"Сбой подключения"},
+    {u"errorDefault", u"All transports were exhausted. Check your internet connection and try again.",
+        u"Испробованы все протоколы. Проверьте подключение к интернету и попробуйте снова."},
+    {u"trayOpen", u"Open VantrelVPN", u"Открыть VantrelVPN"},
+    {u"quit", u"Quit", u"Выход"},
+    {u"notifyConnected", u"Connected", u"Подключено"},
+    {u"notifyReconnecting", u"Connection lost — reconnecting…", u"Соединение потеряно — переподключение…"},
+    {u"notifyFailed", u"Connection failed", u"Сбой подключения"},
+    {u"saveDiag", u"Save diagnostic report", u"Сохранить диагностический отчёт"},
+    {u"saveDiagDesc", u"Saves a diagnostic zip to your Desktop",
+        u"Сохраняет ZIP-архив с диагностикой на рабочий стол"},
+    {u"saveDiagDone", u"Saved to Desktop", u"Сохранено на рабочий стол"},
+    {u"updateAvailable", u"Update available", u"Доступно обновление"},
+    {u"installUpdate", u"Update", u"Обновить"},
+    {u"installing", u"Installing…", u"Установка…"},
+    {u"downloading", u"Downloading", u"Загрузка"},
+    {u"updateReadyText", u"Update downloaded — restart to apply",
+        u"Обновление загружено — перезапустите, чтобы применить"},
+    {u"restartNow", u"Restart", u"Перезапустить"},
+    {u"tabHome", u"Home", u"Главная"},
+    {u"tabStats", u"Statistics", u"Статистика"},
+    {u"tabSettings", u"Settings", u"Настройки"},
+    {u"clickToConnect", u"click to connect", u"нажмите, чтобы подключиться"},
+    {u"clickToCancel", u"click to cancel", u"нажмите, чтобы отменить"},
+    {u"ipAddress", u"IP address", u"IP-адрес"},
+    {u"autoChip", u"auto", u"авто"},
+    {u"statsSubtitle", u"Last 7 days", u"Последние 7 дней"},
+    {u"weekTraffic", u"Weekly traffic", u"Трафик за неделю"},
+    {u"protectedTime", u"Protected", u"Под защитой"},
+    {u"avgSpeed", u"Average speed", u"Средняя скорость"},
+    {u"avgPing", u"Average ping", u"Средний пинг"},
+    {u"perWeek", u"this week", u"за неделю"},
+    {u"downloadDir", u"↓ download", u"↓ загрузка"},
+    {u"toServer", u"to server", u"до сервера"},
+    {u"trafficByDay", u"Traffic by day", u"Трафик по дням"},
+    {u"noStats", u"History will appear after your first connection",
+        u"История появится после первого подключения"},
+    {u"groupProtection", u"Protection", u"Защита"},
+    {u"groupTraffic", u"Traffic", u"Трафик"},
+    {u"groupApp", u"Application", u"Приложение"},
+    {u"groupMaintenance", u"Maintenance", u"Обслуживание"},
+    {u"killSwitchDesc", u"Blocks internet if the VPN tunnel drops",
+        u"Блокирует интернет при обрыве VPN-туннеля"},
+    {u"ksOnConnect", u"On connect", u"При подключении"},
+    {u"protoDescWg", u"WireGuard — for games and work", u"WireGuard — для игр и работы"},
+    {u"protoDescReality", u"Reality — more secure", u"Reality — более защищённый"},
+    {u"splitTunnel", u"Split tunneling", u"Split tunneling"},
+    {u"account", u"Account", u"Аккаунт"},
+    {u"diagTitle", u"Support report", u"Отчёт для поддержки"},
+    {u"diagSubtitle", u"Logs without personal data", u"Журналы без личных данных"},
+    {u"save", u"Save", u"Сохранить"},
+    {u"clientWord", u"client", u"клиент"},
+    {u"updReadyTitle", u"Ready to install", u"Готово к установке"},
+    {u"updReadyDesc", u"The app will restart and update itself", u"Приложение перезапустится и обновится"},
+    {u"updInstallingDesc", u"It takes under a minute", u"Это займёт меньше минуты"},
+    {u"loginWelcome", u"Welcome", u"Добро пожаловать"},
+    {u"loginSub", u"Sign-in happens in your browser — secure, no passwords in the app",
+        u"Вход выполняется в браузере — безопасно, без паролей в приложении"},
+    {u"loginStep1", u"Click “Sign in via browser”", u"Нажмите «Войти через браузер»"},
+    {u"loginStep2", u"Confirm sign-in on the opened page", u"Подтвердите вход на открывшейся странице"},
+    {u"loginStep3", u"Return to the app — sign-in completes automatically",
+        u"Вернитесь в приложение — вход завершится автоматически"},
+    {u"signInBrowser", u"Sign in via browser", u"Войти через браузер"},
+    {u"waitingConfirm", u"Waiting for browser confirmation…", u"Ожидание подтверждения в браузере…"},
+    {u"finishOnPage", u"Complete sign-in on the opened page", u"Завершите вход на открывшейся странице"},
+    {u"reopenPage", u"Open the page again", u"Открыть страницу снова"},
+    {u"copyLink", u"Copy link", u"Копировать ссылку"},
+    {u"copied", u"Copied", u"Скопировано"},
+};
+
+struct Dictionaries
+{
+    QVariantMap english;
+    QVariantMap russian;
+};
+
+Dictionaries build()
+{
+    Dictionaries d;
+    for (const Entry &e : kEntries) {
+        const QString key = QString::fromUtf16(e.key);
+        d.english.insert(key, QString::fromUtf16(e.english));
+    }
+    for (const Entry &e : kEntries) {
+        const QString key = QString::fromUtf16(e.key);
+        d.russian.insert(key, QString::fromUtf16(e.russian));
+    }
+    return d;
+}
+
+// A function-local static is initialised exactly once, even with concurrent readers.
+const Dictionaries &dictionaries()
+{
+    static const Dictionaries d = build();
+    return d;
+}
+
+} // namespace
+
+const QVariantMap &StringTable::english()
+{
+    return dictionaries().english;
+}
+
+const QVariantMap &StringTable::russian()
+{
+    return dictionaries().russian;
+}
+
+const QVariantMap &StringTable::forLanguage(const QString &language)
+{
+    return language == u"ru" ? russian() : english();
+}
