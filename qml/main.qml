@@ -1,22 +1,367 @@
 import QtQuick
+import QtQuick.Controls
 
-Window {
+// The only application window: a frameless panel with its own title bar,
+// the routed screen and the tab bar. Closing hides it to the tray.
+ApplicationWindow {
     id: root
 
+    // The tab chosen while signed in; kept across sign-outs.
+    property string screen: "main"
+
+    // First match wins; a failed tunnel replaces only the home tab.
+    readonly property string route: !pipeClient.authenticated ? "login"
+                                    : root.screen === "settings" ? "settings"
+                                    : root.screen === "stats" ? "stats"
+                                    : pipeClient.vpnState === "failed" ? "error" : "main"
+
+    readonly property var statusLook: {
+        switch (pipeClient.vpnState) {
+        case "connected":
+            return { dot: appSettings.success, key: "statusProtected" }
+        case "connecting":
+            return { dot: appSettings.warning, key: "statusConnecting" }
+        case "reconnecting":
+            return { dot: appSettings.warning, key: "statusReconnecting" }
+        case "failed":
+            return { dot: appSettings.danger, key: "connectionFailed" }
+        default:
+            return { dot: appSettings.fgMuted, key: "statusNotConnected" }
+        }
+    }
+
     function showAndRaise() {
-        root.show()
+        // show() alone leaves a minimised window minimised.
+        root.showNormal()
         root.raise()
         root.requestActivate()
     }
 
     function toggleWindow() {
-        if (root.visible)
+        if (root.visible && root.active)
             root.hide()
         else
             root.showAndRaise()
     }
 
+    visible: false
     width: 400
     height: 660
+    minimumWidth: 380
+    minimumHeight: 580
+    flags: Qt.Window | Qt.FramelessWindowHint
+    color: "transparent"
     title: "VantrelVPN"
+
+    onClosing: close => {
+        close.accepted = false
+        root.hide()
+    }
+    onRouteChanged: fadeIn.restart()
+
+    Binding {
+        target: pingProber
+        property: "target"
+        value: pipeClient.endpoint
+    }
+    // A minimised window still counts as visible, so probing goes on.
+    Binding {
+        target: pingProber
+        property: "active"
+        value: root.visible || trayPopup.visible
+    }
+
+    Connections {
+        target: pipeClient
+
+        function onAccessDenied() {
+            accessDialog.open()
+        }
+    }
+
+    Connections {
+        target: trayManager
+
+        function onPopupRequested(anchorX, anchorY) {
+            if (trayPopup.visible)
+                trayPopup.visible = false
+            else
+                trayPopup.openAt(anchorX, anchorY)
+        }
+        function onShowRequested() {
+            trayPopup.visible = false
+        }
+    }
+
+    TrayPopup {
+        id: trayPopup
+
+        objectName: "trayPopup"
+        // A separate top-level window: tied to the main window as its
+        // transient child it would be managed (and hidden) along with it.
+        transientParent: null
+    }
+
+    Shadow {
+        anchors.fill: panel
+        source: panel
+        shadowBlur: 0.9
+        shadowOpacity: 0.45
+        shadowVerticalOffset: 3
+        shadowColor: "#000000"
+    }
+
+    Rectangle {
+        id: panel
+
+        objectName: "panel"
+        anchors.fill: parent
+        anchors.margins: 10
+        radius: 16
+        antialiasing: true
+        color: appSettings.bg
+        // A light hairline reads as a jagged outline on dark wallpapers, and
+        // the shadow separates the dark panel anyway.
+        border.width: appSettings.darkTheme ? 0 : 1
+        border.color: appSettings.borderStrong
+
+        Column {
+            anchors.fill: parent
+
+            Item {
+                id: titleBar
+
+                objectName: "titleBar"
+                width: parent.width
+                height: 46
+
+                // Double clicks do nothing: a fixed panel is not maximised.
+                MouseArea {
+                    anchors.fill: parent
+                    onPressed: root.startSystemMove()
+                }
+
+                Row {
+                    anchors.left: parent.left
+                    anchors.leftMargin: 14
+                    anchors.verticalCenter: parent.verticalCenter
+                    spacing: 9
+
+                    Image {
+                        anchors.verticalCenter: parent.verticalCenter
+                        width: 22
+                        height: 22
+                        source: "qrc:/logo.png"
+                        sourceSize: Qt.size(44, 44)
+                        fillMode: Image.PreserveAspectFit
+                        smooth: true
+                        mipmap: true
+                    }
+                    Text {
+                        anchors.verticalCenter: parent.verticalCenter
+                        text: "VantrelVPN"
+                        color: appSettings.fg
+                        font.family: appSettings.fontFamily
+                        font.pixelSize: 14
+                        font.bold: true
+                    }
+                    Rectangle {
+                        objectName: "statusDot"
+                        anchors.verticalCenter: parent.verticalCenter
+                        width: 7
+                        height: 7
+                        radius: 3.5
+                        antialiasing: true
+                        color: root.statusLook.dot
+
+                        Behavior on color {
+                            ColorAnimation {
+                                duration: 300
+                            }
+                        }
+                    }
+                    Text {
+                        objectName: "statusText"
+                        anchors.verticalCenter: parent.verticalCenter
+                        text: appSettings.t[root.statusLook.key] ?? ""
+                        color: appSettings.fgMuted
+                        font.family: appSettings.fontFamily
+                        font.pixelSize: 13
+                        Accessible.role: Accessible.StatusBar
+                        Accessible.name: text
+                    }
+                }
+
+                Row {
+                    anchors.right: parent.right
+                    anchors.rightMargin: 6
+                    anchors.verticalCenter: parent.verticalCenter
+                    spacing: 2
+
+                    IconButton {
+                        objectName: "themeButton"
+                        symbol: appSettings.darkTheme ? "☀" : "☽"
+                        Accessible.name: appSettings.t.darkTheme
+                        onClicked: appSettings.toggleTheme()
+                    }
+                    IconButton {
+                        objectName: "minimizeButton"
+                        symbol: "—"
+                        Accessible.name: "Minimize"
+                        onClicked: root.showMinimized()
+                    }
+                    IconButton {
+                        objectName: "closeButton"
+                        symbol: "✕"
+                        hoverColor: appSettings.danger
+                        Accessible.name: "Close"
+                        onClicked: root.hide()
+                    }
+                }
+
+                Rectangle {
+                    anchors.bottom: parent.bottom
+                    width: parent.width
+                    height: 1
+                    color: appSettings.border
+                }
+            }
+
+            Item {
+                id: content
+
+                objectName: "content"
+                width: parent.width
+                height: panel.height - titleBar.height - (tabBar.visible ? tabBar.height : 0)
+
+                NumberAnimation {
+                    id: fadeIn
+
+                    target: content
+                    property: "opacity"
+                    from: 0.0
+                    to: 1.0
+                    duration: 180
+                    easing.type: Easing.OutQuad
+                }
+
+                Loader {
+                    id: screenLoader
+
+                    objectName: "screenLoader"
+                    anchors.fill: parent
+                    sourceComponent: {
+                        switch (root.route) {
+                        case "login":
+                            return loginScreen
+                        case "settings":
+                            return settingsScreen
+                        case "stats":
+                            return statsScreen
+                        case "error":
+                            return errorScreen
+                        default:
+                            return mainScreen
+                        }
+                    }
+                }
+            }
+
+            AppTabBar {
+                id: tabBar
+
+                objectName: "tabBar"
+                width: parent.width
+                height: 58
+                visible: pipeClient.authenticated
+                current: root.screen
+                updateBadge: pipeClient.updateAvailable
+                onSelect: name => root.screen = name
+            }
+        }
+    }
+
+    Component {
+        id: loginScreen
+
+        LoginScreen {
+            id: login
+
+            objectName: "loginScreen"
+            onRetryRequested: {
+                login.loginUrl = ""
+                login.expiresAt = ""
+                pipeClient.sendLoginStart()
+            }
+            onCancelRequested: {
+                pipeClient.sendLoginCancel()
+                login.loginUrl = ""
+                login.expiresAt = ""
+                login.waitingForBrowser = false
+            }
+
+            Connections {
+                target: pipeClient
+
+                function onBrowserOpened(loginUrl, expiresAt) {
+                    login.loginUrl = loginUrl
+                    login.expiresAt = expiresAt
+                    login.waitingForBrowser = true
+                    urlOpener.open(loginUrl)
+                }
+                function onLoginFailed(error) {
+                    login.waitingForBrowser = false
+                }
+            }
+        }
+    }
+
+    Component {
+        id: mainScreen
+
+        MainScreen {
+            objectName: "mainScreen"
+        }
+    }
+
+    Component {
+        id: statsScreen
+
+        StatsScreen {
+            objectName: "statsScreen"
+        }
+    }
+
+    Component {
+        id: settingsScreen
+
+        SettingsScreen {
+            objectName: "settingsScreen"
+        }
+    }
+
+    Component {
+        id: errorScreen
+
+        ErrorScreen {
+            objectName: "errorScreen"
+        }
+    }
+
+    Dialog {
+        id: accessDialog
+
+        objectName: "accessDialog"
+        anchors.centerIn: Overlay.overlay
+        width: Math.min(implicitWidth, root.width - 40)
+        modal: true
+        title: qsTr("Нет доступа к демону")
+        standardButtons: Dialog.Ok
+
+        Label {
+            width: accessDialog.availableWidth
+            wrapMode: Text.Wrap
+            text: qsTr("Добавьте пользователя в группу vantrelvpn:\n\n  sudo usermod -aG vantrelvpn $USER\n\nЗатем перезайдите в систему.")
+        }
+    }
 }
