@@ -16,7 +16,7 @@ packages=(
     # artwork
     librsvg2-bin
     # the simulated VPN service: sign-in page server and diagnostics archives
-    qt6-httpserver-dev zip unzip
+    qt6-httpserver-dev qt6-websockets-dev zip unzip
     # headless display, tray host and window tooling for tests and the screenshot tour
     xvfb xauth trayer xdotool x11-utils imagemagick
 )
