@@ -1,0 +1,121 @@
+#include "TrayManager.h"
+
+#include <QColor>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+
+namespace {
+
+constexpr int IconSize = 32;
+const QRect DotRect(19, 19, 11, 11);
+constexpr int MessageMilliseconds = 4000;
+
+// Fixed on purpose: the dot must read the same in the light and dark theme.
+QColor dotColour(const QString &state)
+{
+    if (state == u"connected")
+        return QColor(0x34, 0xC9, 0x8E);
+    if (state == u"connecting" || state == u"reconnecting")
+        return QColor(0xE8, 0xB3, 0x4B);
+    if (state == u"failed")
+        return QColor(0xE5, 0x54, 0x4B);
+    return QColor(0x99, 0xA0, 0xAC);
+}
+
+} // namespace
+
+TrayManager::TrayManager(Environment environment, QObject *parent)
+    : QObject(parent)
+    , m_environment(std::move(environment))
+    , m_tray(new QSystemTrayIcon(this))
+{
+    if (!m_environment.iconGeometry)
+        m_environment.iconGeometry = [this] { return m_tray->geometry(); };
+    if (!m_environment.cursorPos)
+        m_environment.cursorPos = [] { return QCursor::pos(); };
+    if (!m_environment.showMessage) {
+        m_environment.showMessage
+            = [this](const QString &title, const QString &message, QSystemTrayIcon::MessageIcon icon,
+                  int msecs) { m_tray->showMessage(title, message, icon, msecs); };
+    }
+
+    connect(m_tray, &QSystemTrayIcon::activated, this, &TrayManager::onActivated);
+    redraw();
+    // X11 watches for a tray host that starts after us, so the icon is always
+    // shown there; elsewhere Qt warns when asked to show an icon without a
+    // tray, and with none there is nothing to show it in.
+    if (QSystemTrayIcon::isSystemTrayAvailable() || QGuiApplication::platformName() == u"xcb")
+        m_tray->setVisible(true);
+}
+
+void TrayManager::setVersion(const QString &v)
+{
+    if (v == m_version)
+        return;
+    m_version = v;
+    redraw();
+    emit versionChanged();
+}
+
+void TrayManager::setVpnState(const QString &state)
+{
+    if (state == m_state)
+        return;
+    m_state = state;
+    redraw();
+}
+
+void TrayManager::notify(const QString &title, const QString &message)
+{
+    m_environment.showMessage(title, message, QSystemTrayIcon::Information, MessageMilliseconds);
+}
+
+void TrayManager::onActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+        emit toggleWindowRequested();
+        break;
+    case QSystemTrayIcon::Context: {
+        const QRect geometry = m_environment.iconGeometry();
+        if (geometry.isValid()) {
+            // Summed in 64 bits so icons near the coordinate limits do not overflow.
+            const auto centre = static_cast<int>((qint64(geometry.left()) + geometry.right()) / 2);
+            emit popupRequested(centre, geometry.top());
+        } else {
+            const QPoint cursor = m_environment.cursorPos();
+            emit popupRequested(cursor.x(), cursor.y());
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void TrayManager::redraw()
+{
+    QPixmap pixmap(IconSize, IconSize);
+    pixmap.fill(Qt::transparent);
+    {
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        // A missing image leaves the dot alone, which still shows the state.
+        const QPixmap image(QStringLiteral(":/icon.png"));
+        if (!image.isNull()) {
+            painter.drawPixmap(
+                0, 0, image.scaled(IconSize, IconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        }
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(dotColour(m_state));
+        painter.drawEllipse(DotRect);
+    }
+    m_tray->setIcon(QIcon(pixmap));
+
+    const QString base = m_version.isEmpty() ? QStringLiteral("VantrelVPN")
+                                             : QStringLiteral("VantrelVPN v%1").arg(m_version);
+    m_tray->setToolTip(QStringLiteral("%1 — %2").arg(base, m_state));
+}
