@@ -1,0 +1,302 @@
+#include "AppSettings.h"
+#include "SymbolFont.h"
+
+#include <QFile>
+#include <QFontDatabase>
+#include <QMetaProperty>
+#include <QProcess>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQmlExpression>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+class TestAppSettings : public QObject
+{
+    Q_OBJECT
+
+public slots:
+    // Records what a reader sees at the moment a change signal arrives.
+    void onChanged()
+    {
+        m_seenValue = m_watched.read(m_settings.get());
+        m_seenStored = stored();
+    }
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init();
+    void freshProfile_data();
+    void freshProfile();
+    void storedValues_data();
+    void storedValues();
+    void setters_data();
+    void setters();
+    void toggleThemeTwice();
+    void autostartNeverStored();
+    void qmlAssignmentUsesSetters();
+    void palette();
+    void symbolFont_data();
+    void symbolFont();
+
+private:
+    [[nodiscard]] QMap<QString, QString> stored() const;
+    void seed(const QByteArray &ini) const;
+    void open(const QLocale &locale = QLocale(QLocale::English))
+    {
+        m_settings = std::make_unique<AppSettings>(m_file, locale);
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_file;
+    std::unique_ptr<AppSettings> m_settings;
+    QMetaProperty m_watched;
+    QVariant m_seenValue;
+    QMap<QString, QString> m_seenStored;
+};
+
+void TestAppSettings::init()
+{
+    m_settings.reset();
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_file = m_dir->filePath(u"VantrelVPN.conf"_s);
+}
+
+// The settings file as another process would read it: "section/key" to raw text.
+QMap<QString, QString> TestAppSettings::stored() const
+{
+    QMap<QString, QString> values;
+    QFile file(m_file);
+    QString section;
+    for (const QByteArray &raw :
+        file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QByteArrayList()) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.startsWith(u'['))
+            section = line.mid(1, line.size() - 2);
+        else if (const qsizetype eq = line.indexOf(u'='); eq > 0)
+            values.insert(section + u'/' + line.left(eq), line.mid(eq + 1));
+    }
+    return values;
+}
+
+void TestAppSettings::seed(const QByteArray &ini) const
+{
+    QFile file(m_file);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(ini);
+}
+
+void TestAppSettings::freshProfile_data()
+{
+    QTest::addColumn<QString>("variable");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("LC_ALL russian") << u"LC_ALL"_s << u"ru_RU.UTF-8"_s << u"ru tls 1000"_s;
+    QTest::newRow("LANG german") << u"LANG"_s << u"de_DE.UTF-8"_s << u"en tls 1000"_s;
+}
+
+// The real constructor and store on a fresh profile, in a child process with a home and a
+// system locale of its own.
+void TestAppSettings::freshProfile()
+{
+    QFETCH(QString, variable);
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString &name : {u"LC_ALL"_s, u"LC_MESSAGES"_s, u"LANG"_s, u"LANGUAGE"_s})
+        env.remove(name);
+    env.insert(variable, value);
+    env.insert(u"HOME"_s, m_dir->path());
+    env.insert(u"XDG_CONFIG_HOME"_s, m_dir->filePath(u"config"_s));
+    QProcess probe;
+    probe.setProcessEnvironment(env);
+    probe.start(QStringLiteral(PREFS_LOCALE_PROBE), {});
+    QVERIFY(probe.waitForFinished(20000));
+    QCOMPARE(QString::fromUtf8(probe.readAllStandardOutput()).trimmed(), expected);
+    QVERIFY(QDir(m_dir->path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+}
+
+void TestAppSettings::storedValues_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QString>("transport");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("storedTransport");
+    QTest::addColumn<QString>("storedLanguage");
+    QTest::newRow("valid") << "[ui]\ntransport=reality\nlanguage=en\n"_ba << u"reality"_s << u"en"_s
+                           << u"reality"_s << u"en"_s;
+
+    QTest::newRow("REALITY") << "[ui]\ntransport=REALITY\n"_ba << u"tls"_s << u"ru"_s << u"tls"_s
+                             << QString();
+    QTest::newRow("empty transport") << "[ui]\ntransport=\n"_ba << u"tls"_s << u"ru"_s << u"tls"_s
+                                     << QString();
+    QTest::newRow("third language") << "[ui]\nlanguage=de\n"_ba << u"tls"_s << u"en"_s << QString()
+                                    << u"de"_s;
+    QTest::newRow("RU and Tls") << "[ui]\nlanguage=RU\ntransport=Tls\n"_ba << u"tls"_s << u"en"_s << u"tls"_s
+                                << u"RU"_s;
+}
+
+// Run on a Russian system, so a language that falls back to "en" cannot pass as the default.
+void TestAppSettings::storedValues()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, transport);
+    QFETCH(QString, language);
+    QFETCH(QString, storedTransport);
+    QFETCH(QString, storedLanguage);
+    seed(ini);
+    open(QLocale(QLocale::Russian));
+    QCOMPARE(m_settings->transport(), transport);
+    QCOMPARE(m_settings->language(), language);
+    QCOMPARE(stored().value(u"ui/transport"_s), storedTransport);
+    QCOMPARE(stored().value(u"ui/language"_s), storedLanguage);
+}
+
+void TestAppSettings::setters_data()
+{
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<QVariant>("initial");
+    QTest::addColumn<QVariant>("input");
+    QTest::addColumn<QVariant>("expected");
+    QTest::newRow("darkTheme off") << "darkTheme"_ba << QVariant(true) << QVariant(false) << QVariant(false);
+
+    QTest::newRow("whitelist on") << "whitelist"_ba << QVariant(false) << QVariant(true) << QVariant(true);
+
+    QTest::newRow("reality") << "transport"_ba << QVariant(u"tls"_s) << QVariant(u"reality"_s)
+                             << QVariant(u"reality"_s);
+    QTest::newRow("REALITY from reality")
+        << "transport"_ba << QVariant(u"reality"_s) << QVariant(u"REALITY"_s) << QVariant(u"tls"_s);
+    QTest::newRow("empty from tls") << "transport"_ba << QVariant(u"tls"_s) << QVariant(QString())
+                                    << QVariant(u"tls"_s);
+    QTest::newRow("ru") << "language"_ba << QVariant(u"en"_s) << QVariant(u"ru"_s) << QVariant(u"ru"_s);
+    QTest::newRow("EN from ru") << "language"_ba << QVariant(u"ru"_s) << QVariant(u"EN"_s)
+                                << QVariant(u"en"_s);
+    QTest::newRow("third language from en")
+        << "language"_ba << QVariant(u"en"_s) << QVariant(u"de"_s) << QVariant(u"en"_s);
+}
+
+// Property writes go through the WRITE accessors, the path QML assignments take too.
+void TestAppSettings::setters()
+{
+    QFETCH(QByteArray, property);
+    QFETCH(QVariant, initial);
+    QFETCH(QVariant, input);
+    QFETCH(QVariant, expected);
+    const QString key = u"ui/"_s + QString::fromLatin1(property);
+    seed("[ui]\n" + property + '=' + initial.toString().toUtf8() + '\n');
+    open();
+    // Without a file, any write by an equal-value call would show as a new file.
+    QVERIFY(QFile::remove(m_file));
+    m_watched = m_settings->metaObject()->property(m_settings->metaObject()->indexOfProperty(property));
+    connect(m_settings.get(), m_watched.notifySignal(), this,
+        metaObject()->method(metaObject()->indexOfSlot("onChanged()")));
+    QSignalSpy spy(m_settings.get(), m_watched.notifySignal());
+
+    QVERIFY(m_watched.write(m_settings.get(), input));
+
+    QCOMPARE(m_watched.read(m_settings.get()), expected);
+    if (expected == initial) {
+        QCOMPARE(spy.size(), 0);
+        QVERIFY(!QFile::exists(m_file));
+    } else {
+        QCOMPARE(spy.size(), 1);
+        QCOMPARE(m_seenValue, expected);
+        QCOMPARE(m_seenStored.value(key), expected.toString());
+    }
+}
+
+void TestAppSettings::toggleThemeTwice()
+{
+    open();
+    QSignalSpy spy(m_settings.get(), &AppSettings::themeChanged);
+    m_settings->toggleTheme();
+    QCOMPARE(stored().value(u"ui/darkTheme"_s), u"false"_s);
+    m_settings->toggleTheme();
+    QCOMPARE(stored().value(u"ui/darkTheme"_s), u"true"_s);
+    QVERIFY(m_settings->darkTheme());
+    QCOMPARE(spy.size(), 2);
+}
+
+void TestAppSettings::autostartNeverStored()
+{
+    open();
+    QSignalSpy spy(m_settings.get(), &AppSettings::autostartChanged);
+    m_settings->setAutostart(true);
+    m_settings->setAutostart(true);
+    QVERIFY(m_settings->autostart());
+    QCOMPARE(spy.size(), 1);
+    QVERIFY(!QFile::exists(m_file));
+    m_settings->setGames(true);
+    QCOMPARE(stored().keys(), QStringList {u"ui/games"_s});
+    open();
+    QVERIFY(!m_settings->autostart());
+}
+
+void TestAppSettings::qmlAssignmentUsesSetters()
+{
+    open();
+    QSignalSpy transportSpy(m_settings.get(), &AppSettings::transportChanged);
+    QQmlEngine engine;
+    engine.rootContext()->setContextProperty(u"appSettings"_s, m_settings.get());
+    QQmlExpression assign(engine.rootContext(), nullptr,
+        u"appSettings.language = \"ru\"; appSettings.transport = \"REALITY\""_s);
+    assign.evaluate();
+    QVERIFY2(!assign.hasError(), qPrintable(assign.error().toString()));
+    QCOMPARE(m_settings->language(), u"ru"_s);
+    QCOMPARE(stored().value(u"ui/language"_s), u"ru"_s);
+    QCOMPARE(m_settings->transport(), u"tls"_s);
+    QCOMPARE(transportSpy.size(), 0);
+}
+
+void TestAppSettings::palette()
+{
+    open();
+    const QMetaObject *mo = m_settings->metaObject();
+    for (int i = mo->propertyOffset(); i < mo->propertyCount(); ++i) {
+        if (mo->property(i).metaType() == QMetaType::fromType<QColor>())
+            QCOMPARE(mo->property(i).notifySignal(), QMetaMethod::fromSignal(&AppSettings::themeChanged));
+    }
+    QCOMPARE(m_settings->bg(), QColor(0x10, 0x12, 0x16));
+    QCOMPARE(m_settings->border().rgba(), qRgba(255, 255, 255, 20));
+    QCOMPARE(m_settings->borderStrong().rgba(), qRgba(255, 255, 255, 38));
+    QCOMPARE(m_settings->glow().rgba(), (m_settings->success().rgb() & 0xFFFFFF) | (33u << 24));
+
+    QSignalSpy spy(m_settings.get(), &AppSettings::themeChanged);
+    m_settings->toggleTheme();
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(m_settings->bg(), QColor(0xFB, 0xFC, 0xFD));
+    QCOMPARE(m_settings->border().rgba(), qRgb(0xE3, 0xE6, 0xEB));
+    QCOMPARE(m_settings->glow().rgba(), (m_settings->success().rgb() & 0xFFFFFF) | (36u << 24));
+    QCOMPARE(m_settings->accentText(), QColor(Qt::white));
+}
+
+void TestAppSettings::symbolFont_data()
+{
+    QTest::addColumn<QStringList>("installed");
+    QTest::addColumn<QString>("chosen");
+    QTest::newRow("noto before dejavu")
+        << QStringList {u"DejaVu Sans"_s, u"Noto Sans Symbols 2"_s} << u"Noto Sans Symbols 2"_s;
+    QTest::newRow("lower-case segoe")
+        << QStringList {u"Inter"_s, u"segoe ui symbol"_s} << u"Segoe UI Symbol"_s;
+    QTest::newRow("only a longer family") << QStringList {u"DejaVu Sans Mono"_s} << u"SF Pro Text"_s;
+    QTest::newRow("none") << QStringList() << u"SF Pro Text"_s;
+}
+
+void TestAppSettings::symbolFont()
+{
+    QFETCH(QStringList, installed);
+    QFETCH(QString, chosen);
+    QCOMPARE(SymbolFont::choose(installed), chosen);
+    open();
+    QCOMPARE(m_settings->fontFamily(), u"SF Pro Text"_s);
+    QCOMPARE(m_settings->symbolFont(), SymbolFont::choose(QFontDatabase::families()));
+}
+
+QTEST_MAIN(TestAppSettings)
+#include "tst_appsettings.moc"

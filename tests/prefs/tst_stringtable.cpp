@@ -1,0 +1,182 @@
+#include "AppSettings.h"
+#include "StringTable.h"
+
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQmlExpression>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+class TestStringTable : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
+
+    void sameKeysEverywhere();
+    void fixedRussianTexts_data();
+    void fixedRussianTexts();
+    void sharedAndDistinctTexts_data();
+    void sharedAndDistinctTexts();
+    void translationsKeepTypography();
+    void tFollowsLanguage();
+    void readsShareOneDictionary();
+
+private:
+    [[nodiscard]] std::unique_ptr<AppSettings> open() const
+    {
+        return std::make_unique<AppSettings>(
+            m_dir->filePath(u"VantrelVPN.conf"_s), QLocale(QLocale::English));
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestStringTable::sameKeysEverywhere()
+{
+    const QVariantMap &en = StringTable::english();
+    const QVariantMap &ru = StringTable::russian();
+    QCOMPARE(en.size(), 104);
+    QCOMPARE(ru.keys(), en.keys());
+    for (const QVariantMap *map : {&en, &ru}) {
+        for (auto it = map->cbegin(); it != map->cend(); ++it) {
+            QCOMPARE(it.value().metaType(), QMetaType::fromType<QString>());
+            QVERIFY2(!it.value().toString().trimmed().isEmpty(), qPrintable(it.key()));
+        }
+    }
+}
+
+void TestStringTable::fixedRussianTexts_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("text");
+    const std::pair<const char16_t *, const char16_t *> rows[] = {
+        {u"loginTitle", u"Добро пожаловать в VantrelVPN"},
+        {u"statusProtected", u"Защищено"},
+        {u"transportTls", u"WireGuard · игры доступны"},
+        {u"connect", u"Подключить"},
+        {u"traffic", u"Трафик"},
+        {u"settings", u"Настройки"},
+        {u"startWithWindows", u"Запуск вместе с Windows"},
+        {u"startWithWindowsDesc", u"Запускать VantrelVPN при входе в систему"},
+        {u"whitelist", u"Split Tunnel"},
+        {u"whitelistDesc", u"Российские сайты — напрямую, остальное — через VPN"},
+        {u"transportWireguard", u"WireGuard"},
+        {u"transportReality", u"Reality"},
+        {u"transportDesc", u"WireGuard = для игр и работы, Reality = более защищённый"},
+        {u"connectionFailed", u"Сбой подключения"},
+        {u"trayOpen", u"Открыть VantrelVPN"},
+        {u"notifyConnected", u"Подключено"},
+        {u"notifyReconnecting", u"Соединение потеряно — переподключение…"},
+        {u"notifyFailed", u"Сбой подключения"},
+        {u"tabSettings", u"Настройки"},
+        {u"protectedTime", u"Под защитой"},
+        {u"downloadDir", u"↓ загрузка"},
+        {u"groupTraffic", u"Трафик"},
+        {u"ksOnConnect", u"При подключении"},
+        {u"splitTunnel", u"Split tunneling"},
+        {u"loginStep1", u"Нажмите «Войти через браузер»"},
+    };
+    for (const auto &[key, text] : rows)
+        QTest::newRow(QString::fromUtf16(key).toLatin1().constData())
+            << QString::fromUtf16(key) << QString::fromUtf16(text);
+}
+
+void TestStringTable::fixedRussianTexts()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, text);
+    QCOMPARE(StringTable::russian().value(key).toString(), text);
+}
+
+void TestStringTable::sharedAndDistinctTexts_data()
+{
+    QTest::addColumn<QString>("keyA");
+    QTest::addColumn<QString>("keyB");
+    QTest::addColumn<bool>("equalInEnglish");
+    QTest::addColumn<bool>("equalInRussian");
+    QTest::newRow("statusProtected/protectedTime")
+        << u"statusProtected"_s << u"protectedTime"_s << true << false;
+    QTest::newRow("connectionFailed/notifyFailed")
+        << u"connectionFailed"_s << u"notifyFailed"_s << true << true;
+    QTest::newRow("traffic/groupTraffic") << u"traffic"_s << u"groupTraffic"_s << true << true;
+    QTest::newRow("settings/tabSettings") << u"settings"_s << u"tabSettings"_s << true << true;
+    // The tray's quit and the account's sign-out must not read alike.
+    QTest::newRow("logOut/quit") << u"logOut"_s << u"quit"_s << false << false;
+}
+
+void TestStringTable::sharedAndDistinctTexts()
+{
+    QFETCH(QString, keyA);
+    QFETCH(QString, keyB);
+    QFETCH(bool, equalInEnglish);
+    QFETCH(bool, equalInRussian);
+    QCOMPARE(StringTable::english().value(keyA) == StringTable::english().value(keyB), equalInEnglish);
+    QCOMPARE(StringTable::russian().value(keyA) == StringTable::russian().value(keyB), equalInRussian);
+}
+
+// Catches texts left untranslated and translations that lose the English punctuation or
+// letter case the screens are laid out for.
+void TestStringTable::translationsKeepTypography()
+{
+    static const QRegularExpression cyrillic(u"\\p{Cyrillic}"_s);
+    const QStringList keptInEnglish {
+        u"whitelist"_s, u"splitTunnel"_s, u"transportWireguard"_s, u"transportReality"_s};
+    for (const QString &key : StringTable::english().keys()) {
+        const QString en = StringTable::english().value(key).toString();
+        const QString ru = StringTable::russian().value(key).toString();
+        QVERIFY2(keptInEnglish.contains(key) ? ru == en : ru.contains(cyrillic), qPrintable(key));
+        for (const QString &mark : {u"…"_s, u"—"_s, u"↓"_s, u"·"_s})
+            QVERIFY2(!en.contains(mark) || ru.contains(mark), qPrintable(key + u' ' + mark));
+        QVERIFY2(en.contains(u'“') == ru.contains(u'«'), qPrintable(key));
+        QVERIFY2(!ru.contains(u"..."_s) && !ru.contains(u" - "_s) && !ru.contains(u'"'), qPrintable(key));
+        if (en.at(0).isLetter())
+            QVERIFY2(en.at(0).isUpper() == ru.at(0).isUpper(), qPrintable(key));
+    }
+}
+
+void TestStringTable::tFollowsLanguage()
+{
+    const auto settings = open();
+    QQmlEngine engine;
+    engine.rootContext()->setContextProperty(u"appSettings"_s, settings.get());
+    QQmlExpression label(engine.rootContext(), nullptr, u"appSettings.t.connect"_s);
+    QQmlExpression tab(engine.rootContext(), nullptr, u"appSettings.t[\"tabSettings\"]"_s);
+    QQmlExpression missing(engine.rootContext(), nullptr, u"appSettings.t.noSuchKey === undefined"_s);
+    label.setNotifyOnValueChanged(true);
+    QSignalSpy relabelled(&label, &QQmlExpression::valueChanged);
+    QCOMPARE(label.evaluate().toString(), u"Connect"_s);
+    QCOMPARE(tab.evaluate().toString(), u"Settings"_s);
+    QVERIFY(missing.evaluate().toBool());
+    QVERIFY(settings->t().value(u"noSuchKey"_s).toString().isEmpty());
+
+    QSignalSpy spy(settings.get(), &AppSettings::languageChanged);
+    settings->setLanguage(u"ru"_s);
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(relabelled.size(), 1);
+    QCOMPARE(label.evaluate().toString(), u"Подключить"_s);
+    QCOMPARE(tab.evaluate().toString(), u"Настройки"_s);
+}
+
+void TestStringTable::readsShareOneDictionary()
+{
+    const auto settings = open();
+    const QVariantMap first = settings->t();
+    const QVariantMap second = settings->t();
+    QVERIFY(first.isSharedWith(second));
+    QVERIFY(first.isSharedWith(StringTable::english()));
+    settings->setLanguage(u"ru"_s);
+    QVERIFY(settings->t().isSharedWith(StringTable::russian()));
+    QVERIFY(open()->t().isSharedWith(settings->t()));
+}
+
+QTEST_MAIN(TestStringTable)
+#include "tst_stringtable.moc"
