@@ -31,6 +31,7 @@ Rectangle {
         spacing: 6
 
         Text {
+            objectName: "glyph"
             anchors.verticalCenter: parent.verticalCenter
             visible: root.glyph !== ""
             text: root.glyph

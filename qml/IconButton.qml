@@ -28,6 +28,7 @@ Rectangle {
     Accessible.onPressAction: root.clicked()
 
     Text {
+        objectName: "glyph"
         anchors.centerIn: parent
         text: root.symbol
         color: root.dangerHover ? appSettings.accentText : root.glyphColor

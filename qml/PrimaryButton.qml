@@ -58,6 +58,7 @@ Rectangle {
     Text {
         id: label
 
+        objectName: "label"
         anchors.centerIn: parent
         width: Math.min(implicitWidth, root.width - 24)
         text: root.text

@@ -38,9 +38,12 @@ Rectangle {
                 id: segment
 
                 required property var modelData
+                required property int index
 
                 readonly property bool on: root.value === segment.modelData.value
                 readonly property bool hovered: mouse.containsMouse
+
+                objectName: "segment" + segment.index
 
                 // The minimum keeps a long label (such as a Russian one) from
                 // being squeezed under its neighbours when space is short; in
@@ -64,6 +67,7 @@ Rectangle {
                 Text {
                     id: label
 
+                    objectName: "label"
                     anchors.centerIn: parent
                     text: segment.modelData.label
                     textFormat: Text.PlainText

@@ -37,6 +37,7 @@ Item {
     Blur {
         id: blur
 
+        objectName: "spoilerBlur"
         anchors.fill: source
         visible: !root.showSource
         source: source
