@@ -1,7 +1,7 @@
 #include "AppSettings.h"
 
+#include "FontFamilies.h"
 #include "StringTable.h"
-#include "SymbolFont.h"
 
 namespace {
 
@@ -81,12 +81,12 @@ QVariantMap AppSettings::t() const
 
 QString AppSettings::fontFamily() const
 {
-    return SymbolFont::textFamily();
+    return FontFamilies::text();
 }
 
 QString AppSettings::symbolFont() const
 {
-    return SymbolFont::forThisProcess();
+    return FontFamilies::symbol();
 }
 
 QColor AppSettings::themed(QStringView dark, QStringView light) const

@@ -1,13 +1,13 @@
-#include "SymbolFont.h"
+#include "FontFamilies.h"
 
 #include <QFontDatabase>
 
-QString SymbolFont::textFamily()
+QString FontFamilies::text()
 {
     return QStringLiteral("SF Pro Text");
 }
 
-QString SymbolFont::choose(const QStringList &installedFamilies)
+QString FontFamilies::chooseSymbol(const QStringList &installed)
 {
     static const QString candidates[] = {
         QStringLiteral("Segoe UI Symbol"),
@@ -15,14 +15,14 @@ QString SymbolFont::choose(const QStringList &installedFamilies)
         QStringLiteral("DejaVu Sans"),
     };
     for (const QString &candidate : candidates) {
-        if (installedFamilies.contains(candidate, Qt::CaseInsensitive))
+        if (installed.contains(candidate, Qt::CaseInsensitive))
             return candidate;
     }
-    return textFamily();
+    return text();
 }
 
-QString SymbolFont::forThisProcess()
+QString FontFamilies::symbol()
 {
-    static const QString family = choose(QFontDatabase::families());
+    static const QString family = chooseSymbol(QFontDatabase::families());
     return family;
 }

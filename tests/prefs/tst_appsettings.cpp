@@ -1,5 +1,5 @@
 #include "AppSettings.h"
-#include "SymbolFont.h"
+#include "FontFamilies.h"
 
 #include <QFile>
 #include <QFontDatabase>
@@ -165,9 +165,7 @@ void TestAppSettings::setters_data()
     QTest::addColumn<QVariant>("input");
     QTest::addColumn<QVariant>("expected");
     QTest::newRow("darkTheme off") << "darkTheme"_ba << QVariant(true) << QVariant(false) << QVariant(false);
-
     QTest::newRow("whitelist on") << "whitelist"_ba << QVariant(false) << QVariant(true) << QVariant(true);
-
     QTest::newRow("reality") << "transport"_ba << QVariant(u"tls"_s) << QVariant(u"reality"_s)
                              << QVariant(u"reality"_s);
     QTest::newRow("REALITY from reality")
@@ -292,10 +290,10 @@ void TestAppSettings::symbolFont()
 {
     QFETCH(QStringList, installed);
     QFETCH(QString, chosen);
-    QCOMPARE(SymbolFont::choose(installed), chosen);
+    QCOMPARE(FontFamilies::chooseSymbol(installed), chosen);
     open();
     QCOMPARE(m_settings->fontFamily(), u"SF Pro Text"_s);
-    QCOMPARE(m_settings->symbolFont(), SymbolFont::choose(QFontDatabase::families()));
+    QCOMPARE(m_settings->symbolFont(), FontFamilies::chooseSymbol(QFontDatabase::families()));
 }
 
 QTEST_MAIN(TestAppSettings)
