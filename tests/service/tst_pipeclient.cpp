@@ -1,0 +1,617 @@
+#include "FakeService.h"
+#include "PipeClient.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QLocalSocket>
+#include <QMetaMethod>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+using Call = std::function<void(PipeClient &)>;
+Q_DECLARE_METATYPE(Call)
+
+// Records every signal of an object in emission order, with its arguments:
+// "versionReceived(1.2)".
+class SignalLog : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SignalLog(QObject *source)
+    {
+        const QMetaObject *meta = source->metaObject();
+        const int slot = metaObject()->indexOfSlot("record()");
+        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+            if (meta->method(i).methodType() != QMetaMethod::Signal)
+                continue;
+            m_spies[i] = std::make_unique<QSignalSpy>(source, meta->method(i));
+            QMetaObject::connect(source, i, this, slot);
+        }
+    }
+
+    QStringList names;
+
+public slots:
+    void record()
+    {
+        const int index = senderSignalIndex();
+        QString entry = QString::fromLatin1(sender()->metaObject()->method(index).name());
+        const QList<QVariant> args = m_spies[index]->constLast();
+        if (!args.isEmpty()) {
+            QStringList texts;
+            for (const QVariant &arg : args)
+                texts.append(arg.toString());
+            entry += u'(' + texts.join(u',') + u')';
+        }
+        names.append(entry);
+    }
+
+private:
+    std::map<int, std::unique_ptr<QSignalSpy>> m_spies;
+};
+
+namespace {
+const QByteArray baseStatus = R"({"type":"status","authenticated":true,"kill_switch_mode":"always",
+    "username":"ivan","status":"connected","ip":"10.0.0.2","transport":"tls","endpoint":"a.example:443",
+    "attempt":0,"error":"","up":1000,"down":500,"connected_since":"S1"})";
+
+QJsonObject parse(const QByteArray &json)
+{
+    return QJsonDocument::fromJson(json).object();
+}
+
+// The base "status" event with some members replaced; a null removes one.
+QByteArray status(const QByteArray &changes = "{}")
+{
+    QJsonObject event = parse(baseStatus);
+    const QJsonObject patch = parse(changes);
+    for (auto it = patch.begin(); it != patch.end(); ++it) {
+        if (it->isNull())
+            event.remove(it.key());
+        else
+            event.insert(it.key(), *it);
+    }
+    return QJsonDocument(event).toJson(QJsonDocument::Compact);
+}
+} // namespace
+
+class TestPipeClient : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void retriesUntilServiceAppears();
+    void lossClearsLinkStateAndReconnects();
+    void shutdownSuppressesOneReconnect();
+    void connectToPipeWhileConnected();
+    void accessDeniedStopsRetrying();
+
+    void eventFraming();
+    void statusEvents_data();
+    void statusEvents() { runScript(); }
+    void trafficEvents_data();
+    void trafficEvents() { runScript(); }
+    void updateEvents_data();
+    void updateEvents() { runScript(); }
+    void pollOnlyWhileActive();
+    void diagnosticsCopy_data();
+    void diagnosticsCopy();
+
+    void commands_data();
+    void commands();
+    void commandsOffline_data() { commands_data(); }
+    void commandsOffline();
+
+private:
+    void runScript();
+    bool connectClient();
+    bool deliver(const QByteArray &line);
+    QLocalSocket *clientSocket() const { return m_client->findChild<QLocalSocket *>(); }
+    QTimer *timer(bool singleShot) const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<FakeService> m_service;
+    std::unique_ptr<PipeClient> m_client;
+    qint64 m_now = 1'000'000;
+};
+
+void TestPipeClient::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir(m_dir->path()).mkdir(u"Desktop"_s));
+    QFile token(m_dir->filePath(u"pipe.token"_s));
+    QVERIFY(token.open(QIODevice::WriteOnly));
+    token.write("secret\n");
+    const QString socketPath = m_dir->filePath(u"daemon.sock"_s);
+    m_service = std::make_unique<FakeService>(socketPath);
+    m_client = std::make_unique<PipeClient>(
+        nullptr, socketPath, token.fileName(), m_dir->filePath(u"Desktop"_s), [this] { return m_now; });
+}
+
+void TestPipeClient::cleanup()
+{
+    m_client.reset();
+    m_service.reset();
+    m_dir.reset();
+}
+
+QTimer *TestPipeClient::timer(bool singleShot) const
+{
+    for (QTimer *timer : m_client->findChildren<QTimer *>()) {
+        if (timer->isSingleShot() == singleShot)
+            return timer;
+    }
+    return nullptr;
+}
+
+bool TestPipeClient::connectClient()
+{
+    if (!m_service->listen())
+        return false;
+    m_client->connectToPipe();
+    if (!m_service->waitForClient() || !m_service->waitForReceived(1))
+        return false;
+    m_service->clearReceived();
+    return true;
+}
+
+// Sends one line and returns once the client has read it.
+bool TestPipeClient::deliver(const QByteArray &line)
+{
+    QSignalSpy read(clientSocket(), &QLocalSocket::readyRead);
+    m_service->sendRaw(line + '\n');
+    return read.wait(3000);
+}
+
+void TestPipeClient::retriesUntilServiceAppears()
+{
+    m_client->setSlowRetryInterval(1200);
+    QTimer *retry = timer(true);
+    QList<int> delays;
+    QStringList statuses;
+    QObject guard;
+    connect(clientSocket(), &QLocalSocket::errorOccurred, &guard,
+        [&] { delays.append(retry->isActive() ? retry->interval() : -1); });
+    connect(m_client.get(), &PipeClient::statusChanged, &guard, [&] { statuses.append(m_client->status()); });
+
+    m_client->connectToPipe();
+    QTRY_COMPARE_WITH_TIMEOUT(delays.size(), 12, 15000);
+    QList<int> expected(10, 500);
+    expected << 1200 << 1200;
+    QCOMPARE(delays, expected);
+    QCOMPARE(statuses.size(), 2);
+    QCOMPARE(statuses.at(0), u"connecting..."_s);
+    QVERIFY(statuses.at(1).startsWith(u"error: "_s));
+
+    QVERIFY(m_service->listen());
+    QVERIFY(m_service->waitForClient(3000));
+    QVERIFY(m_service->waitForReceived(1));
+    QCOMPARE(m_service->receivedBytes(),
+        QByteArray(R"({"magic":"VANTRELVPN_IPC","token":"secret","version":1})"
+                   "\n"));
+    QCOMPARE(m_client->status(), u"connected \u2014 sending handshake"_s);
+}
+
+void TestPipeClient::lossClearsLinkStateAndReconnects()
+{
+    QVERIFY(connectClient());
+    QVERIFY(deliver(status()));
+    m_now += 1500;
+    QVERIFY(deliver(status(R"({"up":4000,"error":"slow"})")));
+    QCOMPARE(m_client->upSpeed(), 2000.0);
+
+    m_service->dropClient();
+    QTRY_COMPARE(m_client->status(), u"disconnected"_s);
+    QVERIFY(timer(true)->isActive());
+    QCOMPARE(timer(true)->interval(), 500);
+    QVERIFY(!timer(false)->isActive());
+    QCOMPARE(m_client->authenticated(), false);
+    QCOMPARE(m_client->vpnState(), u"disconnected"_s);
+    QCOMPARE(m_client->upSpeed(), 0.0);
+    QCOMPARE(m_client->username(), u"ivan"_s);
+    QCOMPARE(m_client->killSwitchMode(), u"always"_s);
+    QCOMPARE(m_client->vpnIp(), u"10.0.0.2"_s);
+    QCOMPARE(m_client->transport(), u"tls"_s);
+    QCOMPARE(m_client->endpoint(), u"a.example:443"_s);
+    QCOMPARE(m_client->errorText(), u"slow"_s);
+    QCOMPARE(m_client->up(), 4000.0);
+    QCOMPARE(m_client->connectedSince(), u"S1"_s);
+
+    QVERIFY(m_service->waitForClient(2000));
+    QVERIFY(m_service->waitForReceived(1));
+    QCOMPARE(parse(m_service->receivedBytes()).value(u"magic"_s).toString(), u"VANTRELVPN_IPC"_s);
+}
+
+void TestPipeClient::shutdownSuppressesOneReconnect()
+{
+    // Without a connection "shutdown" is dropped and sets no flag.
+    QSignalSpy statusSpy(m_client.get(), &PipeClient::statusChanged);
+    m_client->sendShutdown();
+    QCOMPARE(statusSpy.count(), 0);
+    QVERIFY(connectClient());
+    m_service->dropClient();
+    QVERIFY(m_service->waitForClient(2000));
+
+    m_client->sendShutdown();
+    QVERIFY(m_service->waitForCommand(u"shutdown"_s));
+    m_service->dropClient();
+    QTRY_COMPARE(m_client->status(), u"disconnected"_s);
+    QVERIFY(!timer(true)->isActive());
+    QVERIFY(!m_service->waitForClient(1200));
+
+    // The flag covered only that close.
+    m_client->connectToPipe();
+    QVERIFY(m_service->waitForClient());
+    m_service->dropClient();
+    QVERIFY(m_service->waitForClient(2000));
+}
+
+void TestPipeClient::connectToPipeWhileConnected()
+{
+    QVERIFY(connectClient());
+    m_client->connectToPipe();
+    QVERIFY(m_service->waitForClient());
+    QVERIFY(m_service->waitForReceived(1));
+    QCOMPARE(m_service->received().constFirst().value(u"token"_s).toString(), u"secret"_s);
+    QVERIFY(!m_service->waitForClient(1000));
+    QCOMPARE(m_service->connectionCount(), 2);
+    QVERIFY(m_service->hasClient());
+}
+
+void TestPipeClient::accessDeniedStopsRetrying()
+{
+    QVERIFY(m_service->listen());
+    QVERIFY(m_service->setAccessible(false));
+    // Root ignores file modes: act as an unprivileged user, who cannot even
+    // reach into the private temporary folder.
+    const bool root = ::geteuid() == 0;
+    if (root)
+        QVERIFY(::seteuid(65534) == 0);
+    const auto restore = qScopeGuard([root] {
+        if (root)
+            QVERIFY(::seteuid(0) == 0);
+    });
+    QSignalSpy denied(m_client.get(), &PipeClient::accessDenied);
+    QSignalSpy errors(clientSocket(), &QLocalSocket::errorOccurred);
+
+    m_client->connectToPipe();
+    QTRY_COMPARE(denied.count(), 1);
+    QVERIFY(m_client->status().startsWith(u"error: "_s));
+    QVERIFY(!timer(true)->isActive());
+    QVERIFY(!errors.wait(1000));
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(denied.count(), 1);
+}
+
+void TestPipeClient::eventFraming()
+{
+    QVERIFY(connectClient());
+    SignalLog log(m_client.get());
+    m_service->sendLines(
+        {parse(R"({"type":"pong","version":"1.3"})"), parse(R"({"type":"login_failed","error":"expired"})"),
+            parse(R"({"type":"browser_opened","login_url":"https://x/l","expires_at":"T1"})")});
+    QTRY_COMPARE(log.names,
+        QStringList({u"statusChanged"_s, u"versionReceived(1.3)"_s, u"loginFailed(expired)"_s,
+            u"browserOpened(https://x/l,T1)"_s}));
+    QCOMPARE(m_client->status(), u"pong v1.3"_s);
+
+    // A two-byte character cut between writes, each write read on its own.
+    const QByteArray line = status(R"({"username":"Иван"})") + '\n';
+    const qsizetype cut = line.indexOf("\xd0\x98") + 1;
+    for (const QByteArray &piece : {line.left(cut), line.mid(cut, 5), line.mid(cut + 5)}) {
+        QSignalSpy read(clientSocket(), &QLocalSocket::readyRead);
+        m_service->sendRaw(piece);
+        QVERIFY(read.wait());
+    }
+    QCOMPARE(m_client->username(), u"Иван"_s);
+}
+
+// Each step is an event line or an action: {"do":"advance","ms":N} moves the
+// clock, {"do":"mark"} forgets the signals so far, {"do":"apply"} calls
+// sendApplyUpdate().
+void TestPipeClient::runScript()
+{
+    QFETCH(QList<QByteArray>, steps);
+    QFETCH(QStringList, expectedSignals);
+    QFETCH(QVariantMap, expected);
+
+    QVERIFY(connectClient());
+    SignalLog log(m_client.get());
+    for (const QByteArray &step : steps) {
+        const QJsonObject object = parse(step);
+        const QString action = object.value(u"do"_s).toString();
+        if (action == u"advance")
+            m_now += object.value(u"ms"_s).toInteger();
+        else if (action == u"mark")
+            log.names.clear();
+        else if (action == u"apply")
+            m_client->sendApplyUpdate();
+        else
+            QVERIFY2(deliver(step), step.constData());
+    }
+    QCOMPARE(log.names, expectedSignals);
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        const QVariant actual = it.key() == u"applyRequested" ? QVariant(m_client->applyRequested())
+                                                              : m_client->property(it.key().toLatin1());
+        QVERIFY2(actual == it.value(), qPrintable(it.key() + u" = "_s + actual.toString()));
+    }
+}
+
+static void scriptColumns()
+{
+    QTest::addColumn<QList<QByteArray>>("steps");
+    QTest::addColumn<QStringList>("expectedSignals");
+    QTest::addColumn<QVariantMap>("expected");
+}
+
+static const QByteArray mark = R"({"do":"mark"})";
+static const QByteArray advance = R"({"do":"advance","ms":1500})";
+
+void TestPipeClient::statusEvents_data()
+{
+    scriptColumns();
+    const auto row = [](const char *name, const QByteArray &second, const QStringList &sigs,
+                         const QVariantMap &props = {}) {
+        QTest::newRow(name) << QList<QByteArray> {status(), mark, second} << sigs << props;
+    };
+    row("identical status while active", status(), {}, {{u"vpnState"_s, u"connected"_s}});
+    row("endpoint only", status(R"({"endpoint":"b:1"})"), {u"vpnStateChanged"_s});
+    row("state and error", status(R"({"status":"reconnecting","error":"timeout","attempt":2.5})"),
+        {u"vpnStateChanged"_s, u"vpnStateChanged"_s}, {{u"attempt"_s, 0}, {u"errorText"_s, u"timeout"_s}});
+    row("without authenticated the flag stays", status(R"({"authenticated":null})"), {},
+        {{u"authenticated"_s, true}});
+    row("signed out by status", status(R"({"authenticated":false})"), {u"authenticatedChanged"_s});
+    row("without username it is cleared", status(R"({"username":null})"), {u"usernameChanged"_s},
+        {{u"username"_s, QString()}});
+    row("kill-switch mode", status(R"({"kill_switch_mode":"on_connect"})"), {u"killSwitchChanged"_s},
+        {{u"killSwitchMode"_s, u"on_connect"_s}});
+    row("empty address and transport keep the last", status(R"({"ip":"","transport":""})"), {},
+        {{u"vpnIp"_s, u"10.0.0.2"_s}, {u"transport"_s, u"tls"_s}});
+    row("unknown type", R"({"type":"bogus","status":"failed"})", {});
+    row("missing type", R"({"status":"failed"})", {});
+    row("type is case-sensitive", R"({"type":"STATUS","status":"failed"})", {});
+    row("logged_out keeps the user name", R"({"type":"logged_out"})",
+        {u"authenticatedChanged"_s, u"vpnStateChanged"_s, u"trafficChanged"_s, u"statusChanged"_s,
+            u"loggedOut"_s},
+        {{u"username"_s, u"ivan"_s}, {u"vpnState"_s, u"disconnected"_s}, {u"status"_s, u"logged out"_s}});
+    row("login_complete", R"({"type":"login_complete"})", {u"statusChanged"_s, u"loginComplete"_s},
+        {{u"status"_s, u"authenticated"_s}});
+    row("ready", R"({"type":"ready","version":"2.1"})", {u"statusChanged"_s, u"versionReceived(2.1)"_s},
+        {{u"status"_s, u"ready \u2014 daemon v2.1"_s}});
+    row("repeated error text", R"({"type":"error","error":""})", {u"statusChanged"_s},
+        {{u"status"_s, u"error: "_s}});
+}
+
+void TestPipeClient::trafficEvents_data()
+{
+    scriptColumns();
+    const QByteArray first = status();
+    const QByteArray second = status(R"({"up":4000,"down":3500})");
+    const QByteArray soon = R"({"do":"advance","ms":100})";
+    const QByteArray second1 = R"({"do":"advance","ms":1000})";
+    const QStringList traffic {u"trafficChanged"_s};
+
+    QTest::newRow("first sample has no speed")
+        << QList<QByteArray> {status(R"({"up":0,"down":0,"connected_since":""})"), mark, first} << traffic
+        << QVariantMap {{u"up"_s, 1000.0}, {u"upSpeed"_s, 0.0}, {u"connectedSince"_s, u"S1"_s}};
+    QTest::newRow("two samples 1.5 s apart") << QList<QByteArray> {first, advance, mark,
+        second} << traffic << QVariantMap {{u"upSpeed"_s, 2000.0}, {u"downSpeed"_s, 2000.0}};
+    QTest::newRow("samples 0.1 s apart keep the speeds")
+        << QList<QByteArray> {first, advance, second, soon, mark, status(R"({"up":5000,"down":3600})")}
+        << traffic << QVariantMap {{u"upSpeed"_s, 2000.0}, {u"downSpeed"_s, 2000.0}, {u"up"_s, 5000.0}};
+    QTest::newRow("samples 0.1 s apart move the baseline")
+        << QList<QByteArray> {first, advance, second, soon, status(R"({"up":5000,"down":3600})"), second1,
+               mark, status(R"({"up":6000,"down":4600})")}
+        << traffic << QVariantMap {{u"upSpeed"_s, 1000.0}, {u"downSpeed"_s, 1000.0}};
+    QTest::newRow("new session zeroes the speeds")
+        << QList<QByteArray> {first, advance, second, advance, mark,
+               status(R"({"up":9000,"down":9000,"connected_since":"S2"})")}
+        << traffic
+        << QVariantMap {{u"upSpeed"_s, 0.0}, {u"downSpeed"_s, 0.0}, {u"connectedSince"_s, u"S2"_s}};
+    QTest::newRow("counter going back zeroes the speeds")
+        << QList<QByteArray> {first, advance, second, advance, mark, status(R"({"up":3000,"down":3600})")}
+        << traffic << QVariantMap {{u"upSpeed"_s, 0.0}, {u"downSpeed"_s, 0.0}, {u"up"_s, 3000.0}};
+    QTest::newRow("unchanged counters keep the speeds") << QList<QByteArray> {first, advance, second, advance,
+        mark, second} << QStringList() << QVariantMap {{u"upSpeed"_s, 2000.0}};
+    const QByteArray down = status(R"({"up":4000,"down":3500,"status":"disconnected"})");
+    QTest::newRow("connected to disconnected zeroes the speeds once")
+        << QList<QByteArray> {first, advance, second, mark, down, down}
+        << QStringList {u"vpnStateChanged"_s, u"trafficChanged"_s}
+        << QVariantMap {{u"upSpeed"_s, 0.0}, {u"downSpeed"_s, 0.0}, {u"up"_s, 4000.0}, {u"down"_s, 3500.0}};
+}
+
+void TestPipeClient::updateEvents_data()
+{
+    scriptColumns();
+    const QByteArray offer = R"({"type":"update_available","update_version":"0.6.0","update_url":"u"})";
+    const QByteArray progress = R"({"type":"update_progress","update_progress":40})";
+    const QByteArray ready = R"({"type":"update_ready"})";
+    const QByteArray updating = R"({"type":"updating"})";
+    const QByteArray apply = R"({"do":"apply"})";
+    const auto error
+        = [](const char *text) { return QByteArray(R"({"type":"error","error":")") + text + "\"}"; };
+    const QString upd = u"updating"_s;
+    const QString err = u"statusChanged"_s;
+    const QString text = u"vpnStateChanged"_s;
+
+    QTest::newRow("offer resets the flow")
+        << QList<QByteArray> {progress, ready, mark, offer}
+        << QStringList {u"updateAvailableChanged"_s, upd, u"updateReadyChanged"_s}
+        << QVariantMap {{u"updateAvailable"_s, true}, {u"updateVersion"_s, u"0.6.0"_s},
+               {u"isUpdating"_s, false}, {u"updateProgress"_s, 0}, {u"updateReady"_s, false}};
+    QTest::newRow("download then ready")
+        << QList<QByteArray> {progress, ready} << QStringList {upd, upd, u"updateReadyChanged"_s}
+        << QVariantMap {{u"isUpdating"_s, false}, {u"updateProgress"_s, 100}, {u"updateReady"_s, true}};
+    QTest::newRow("progress out of range taken as is")
+        << QList<QByteArray> {R"({"type":"update_progress","update_progress":140})"} << QStringList {upd}
+        << QVariantMap {{u"isUpdating"_s, true}, {u"updateProgress"_s, 140}};
+    QTest::newRow("updating without apply")
+        << QList<QByteArray> {updating} << QStringList {upd} << QVariantMap {{u"updateProgress"_s, 100}};
+    QTest::newRow("updating after apply")
+        << QList<QByteArray> {apply, updating} << QStringList {upd, u"restartConfirmed"_s}
+        << QVariantMap {{u"applyRequested"_s, true}};
+    QTest::newRow("update error during download")
+        << QList<QByteArray> {progress, mark, error("update download failed")} << QStringList {err, text, upd}
+        << QVariantMap {{u"isUpdating"_s, false}, {u"updateProgress"_s, 0},
+               {u"status"_s, u"error: update download failed"_s},
+               {u"errorText"_s, u"update download failed"_s}};
+    QTest::newRow("update error cancels apply")
+        << QList<QByteArray> {apply, error("update apply failed"), updating}
+        << QStringList {err, text, upd, upd} << QVariantMap {{u"applyRequested"_s, false}};
+    QTest::newRow("update error while idle")
+        << QList<QByteArray> {error("update check failed")} << QStringList {err, text}
+        << QVariantMap {{u"updateProgress"_s, 0}};
+    QTest::newRow("prefix is case-sensitive")
+        << QList<QByteArray> {progress, mark, error("Update failed")} << QStringList {err, text}
+        << QVariantMap {{u"isUpdating"_s, true}, {u"updateProgress"_s, 40}};
+    QTest::newRow("prefix needs the blank")
+        << QList<QByteArray> {progress, mark, error("updater failed")} << QStringList {err, text}
+        << QVariantMap {{u"updateProgress"_s, 40}};
+    QTest::newRow("same error twice") << QList<QByteArray> {error("boom"), mark, error("boom")}
+                                      << QStringList() << QVariantMap {{u"status"_s, u"error: boom"_s}};
+}
+
+void TestPipeClient::pollOnlyWhileActive()
+{
+    QVERIFY(connectClient());
+    QVERIFY(deliver(R"({"type":"ready","version":"1"})"));
+    QVERIFY(m_service->waitForCommand(u"status"_s));
+    m_service->clearReceived();
+
+    QVERIFY(deliver(status(R"({"status":"connecting"})")));
+    QCOMPARE(timer(false)->interval(), 1500);
+    QVERIFY(timer(false)->isActive());
+    QVERIFY(m_service->waitForCommand(u"status"_s, 2500));
+
+    QVERIFY(deliver(status(R"({"status":"failed"})")));
+    QVERIFY(!timer(false)->isActive());
+    m_service->clearReceived();
+    QVERIFY(!m_service->waitForCommand(u"status"_s, 1700));
+}
+
+void TestPipeClient::diagnosticsCopy_data()
+{
+    QTest::addColumn<QString>("source"); // relative to the temporary folder
+    QTest::addColumn<bool>("copied");
+    QTest::addColumn<QByteArray>("content");
+
+    QTest::newRow("older report replaced") << u"report.zip"_s << true << QByteArray("new");
+    QTest::newRow("missing source keeps the older report")
+        << u"gone/report.zip"_s << false << QByteArray("old");
+    QTest::newRow("report already on the desktop") << u"Desktop/report.zip"_s << true << QByteArray("old");
+}
+
+void TestPipeClient::diagnosticsCopy()
+{
+    QFETCH(QString, source);
+    QFETCH(bool, copied);
+    QFETCH(QByteArray, content);
+
+    const QString destination = m_dir->filePath(u"Desktop/report.zip"_s);
+    for (const auto &[path, bytes] :
+        {std::pair {destination, "old"}, {m_dir->filePath(u"report.zip"_s), "new"}}) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    QVERIFY(connectClient());
+    QSignalSpy ready(m_client.get(), &PipeClient::diagReady);
+    const QJsonObject event {{u"type"_s, u"diag_ready"_s}, {u"diag_path"_s, m_dir->filePath(source)}};
+    QVERIFY(deliver(QJsonDocument(event).toJson(QJsonDocument::Compact)));
+
+    QCOMPARE(ready.count(), copied ? 1 : 0);
+    if (copied)
+        QCOMPARE(ready.constFirst().constFirst().toString(), destination);
+    QCOMPARE(m_client->status() == u"diag copy failed", !copied);
+    QFile file(destination);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), content);
+    QCOMPARE(QDir(m_dir->filePath(u"Desktop"_s)).entryList(QDir::Files | QDir::Hidden), {u"report.zip"_s});
+}
+
+void TestPipeClient::commands_data()
+{
+    QTest::addColumn<Call>("call");
+    QTest::addColumn<QByteArray>("wire");
+    QTest::addColumn<bool>("reportsOffline");
+
+    const auto row = [](const char *name, Call call, const QByteArray &wire, bool reportsOffline = true) {
+        QTest::newRow(name) << call << wire << reportsOffline;
+    };
+    row(
+        "ping", [](PipeClient &c) { c.sendPing(); }, R"({"cmd":"ping"})");
+    row(
+        "login_start", [](PipeClient &c) { c.sendLoginStart(); }, R"({"cmd":"login_start"})");
+    row(
+        "login_cancel", [](PipeClient &c) { c.sendLoginCancel(); }, R"({"cmd":"login_cancel"})");
+    row(
+        "logout", [](PipeClient &c) { c.sendLogout(); }, R"({"cmd":"logout"})");
+    row(
+        "connect with options", [](PipeClient &c) { c.sendConnect(true, false, u"tls"_s); },
+        R"({"cmd":"connect","payload":{"games":false,"transport":"tls","whitelist":true}})");
+    row(
+        "connect with defaults, as QML calls it",
+        [](PipeClient &c) { QMetaObject::invokeMethod(&c, "sendConnect"); },
+        R"({"cmd":"connect","payload":{"games":false,"whitelist":false}})");
+    row(
+        "disconnect", [](PipeClient &c) { c.sendDisconnect(); }, R"({"cmd":"disconnect"})");
+    row(
+        "status", [](PipeClient &c) { c.sendStatusQuery(); }, R"({"cmd":"status"})");
+    row(
+        "set_kill_switch then status", [](PipeClient &c) { c.sendSetKillSwitchMode(u"always"_s); },
+        R"({"cmd":"set_kill_switch","payload":{"mode":"always"}})"
+        "\n"
+        R"({"cmd":"status"})");
+    row(
+        "get_diag", [](PipeClient &c) { c.sendGetDiag(); }, R"({"cmd":"get_diag"})");
+    row(
+        "install_update", [](PipeClient &c) { c.sendInstallUpdate(); }, R"({"cmd":"install_update"})");
+    row(
+        "shutdown", [](PipeClient &c) { c.sendShutdown(); }, R"({"cmd":"shutdown"})", false);
+    row(
+        "apply_update", [](PipeClient &c) { c.sendApplyUpdate(); }, R"({"cmd":"apply_update"})", false);
+}
+
+void TestPipeClient::commands()
+{
+    QFETCH(Call, call);
+    QFETCH(QByteArray, wire);
+
+    QVERIFY(connectClient());
+    call(*m_client);
+    QTRY_COMPARE(m_service->receivedBytes(), wire + '\n');
+    QCOMPARE(m_client->killSwitchMode(), u"never"_s);
+    QCOMPARE(m_client->applyRequested(), QTest::currentDataTag() == QByteArray("apply_update"));
+}
+
+void TestPipeClient::commandsOffline()
+{
+    QFETCH(Call, call);
+    QFETCH(bool, reportsOffline);
+
+    QSignalSpy changed(m_client.get(), &PipeClient::statusChanged);
+    call(*m_client);
+    call(*m_client);
+    QCOMPARE(changed.count(), reportsOffline ? 1 : 0);
+    QCOMPARE(m_client->status(), reportsOffline ? u"not connected"_s : u"disconnected"_s);
+    QVERIFY(!m_client->applyRequested());
+}
+
+QTEST_GUILESS_MAIN(TestPipeClient)
+#include "tst_pipeclient.moc"
