@@ -94,24 +94,24 @@ void TestAppSettings::seed(const QByteArray &ini) const
 
 void TestAppSettings::freshProfile_data()
 {
-    QTest::addColumn<QString>("variable");
-    QTest::addColumn<QString>("value");
+    QTest::addColumn<QStringList>("locale");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("LC_ALL russian") << u"LC_ALL"_s << u"ru_RU.UTF-8"_s << u"ru tls 1000"_s;
-    QTest::newRow("LANG german") << u"LANG"_s << u"de_DE.UTF-8"_s << u"en tls 1000"_s;
+    QTest::newRow("russian") << QStringList {u"LANG=ru_RU.UTF-8"_s} << u"ru tls 1000"_s;
+    QTest::newRow("german over russian")
+        << QStringList {u"LANG=ru_RU.UTF-8"_s, u"LC_ALL=de_DE.UTF-8"_s} << u"en tls 1000"_s;
 }
 
 // The real constructor and store on a fresh profile, in a child process with a home and a
 // system locale of its own.
 void TestAppSettings::freshProfile()
 {
-    QFETCH(QString, variable);
-    QFETCH(QString, value);
+    QFETCH(QStringList, locale);
     QFETCH(QString, expected);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString &name : {u"LC_ALL"_s, u"LC_MESSAGES"_s, u"LANG"_s, u"LANGUAGE"_s})
         env.remove(name);
-    env.insert(variable, value);
+    for (const QString &assignment : locale)
+        env.insert(assignment.section(u'=', 0, 0), assignment.section(u'=', 1));
     env.insert(u"HOME"_s, m_dir->path());
     env.insert(u"XDG_CONFIG_HOME"_s, m_dir->filePath(u"config"_s));
     QProcess probe;
