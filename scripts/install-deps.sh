@@ -7,7 +7,7 @@ packages=(
     # toolchain and Qt 6
     cmake make g++ pkg-config
     qt6-base-dev qt6-declarative-dev libqt6sql6-sqlite
-    qml6-module-qtqml qml6-module-qtqml-workerscript qml6-module-qtquick
+    qml6-module-qtqml qml6-module-qtqml-workerscript qml6-module-qtqml-models qml6-module-qtquick
     qml6-module-qtquick-controls qml6-module-qtquick-templates qml6-module-qtquick-layouts
     qml6-module-qtquick-window qml6-module-qtquick-dialogs qml6-module-qtquick-shapes
     qml6-module-qt5compat-graphicaleffects qml6-module-qttest
