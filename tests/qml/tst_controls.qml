@@ -5,152 +5,167 @@ import "qrc:/qml"
 Item {
     id: scene
 
-    width: 400
+    width: 600
     height: 300
 
-    Component {
-        id: toggleSwitch
-
-        ToggleSwitch {}
-    }
-
-    Component {
-        id: spoilerText
-
-        SpoilerText {
-            text: "203.0.113.77"
-            font.pixelSize: 15
-        }
-    }
-
-    Component {
-        id: tile
-
-        Tile {
-            width: 120
-            label: "Download"
-        }
-    }
-
-    Component {
-        id: signalSpy
-
-        SignalSpy {}
-    }
+    Component { id: primaryButton; PrimaryButton { text: "Connect" } }
+    Component { id: iconButton; IconButton { symbol: "\u2715" } }
+    Component { id: toggleSwitch; ToggleSwitch {} }
+    Component { id: spoilerText; SpoilerText { text: "203.0.113.77" } }
+    Component { id: segControl; SegControl {} }
+    Component { id: signalSpy; SignalSpy {} }
 
     TestCase {
         name: "Controls"
         when: windowShown
 
-        function test_switchAsksForTheOtherState_data() {
-            return [
-                { tag: "off", checked: false, knobX: 3 },
-                { tag: "on", checked: true, knobX: 20 }
-            ];
+        readonly property var killSwitchModes: [{ label: "Никогда", value: "never" },
+            { label: "При подключении", value: "on_connect" }, { label: "Всегда", value: "always" }]
+
+        function make(component, properties, signalName) {
+            const item = createTemporaryObject(component, scene, properties);
+            return signalName ? [item, createTemporaryObject(signalSpy, scene, { target: item, signalName: signalName })]
+                              : [item, null];
+        }
+        function colorIs(actual, expected, what) {
+            verify(Qt.colorEqual(actual, expected), what + ": " + actual + " is not " + expected);
+        }
+        function hover(item) {
+            mouseMove(item, item.width / 2, item.height / 2);
+        }
+        function leave() {
+            mouseMove(scene, scene.width - 1, scene.height - 1);
         }
 
-        // The parent here ignores the request, so nothing may move.
-        function test_switchAsksForTheOtherState(data) {
-            const control = createTemporaryObject(toggleSwitch, scene, { checked: data.checked });
-            const spy = createTemporaryObject(signalSpy, scene, { target: control, signalName: "toggled" });
+        function test_primaryVariants_data() {
+            return [{ tag: "primary", variant: "primary", fg: "accentText" }, { tag: "ghost", variant: "ghost", fg: "fg" },
+                    { tag: "danger-ghost", variant: "danger-ghost", fg: "danger" }];
+        }
+        function test_primaryVariants(data) {
+            const [button, spy] = make(primaryButton, { variant: data.variant }, "clicked");
+            compare(button.ghost, data.variant !== "primary");
+            colorIs(button.fgCol, appSettings[data.fg], "label");
+            hover(button);
+            tryCompare(button, "hovered", true);
+            if (button.ghost)
+                colorIs(button.color, appSettings.surfaceAlt, "hovered fill");
+            else
+                colorIs(button.gradient.stops[0].color, Qt.lighter(appSettings.accentStrong, 1.05), "hovered top");
+            colorIs(button.border.color, data.variant === "danger-ghost" ? appSettings.danger : appSettings.borderStrong, "border");
+            mouseClick(button);
+            compare(spy.count, 1);
+
+            // Disabled under the pointer: half opacity, no hover look, no clicks.
+            button.enabled = false;
+            compare(button.opacity, 0.5);
+            compare(button.hovered, false);
+            colorIs(button.border.color, appSettings.borderStrong, "disabled border");
+            if (button.ghost)
+                colorIs(button.color, appSettings.surface, "disabled fill");
+            else
+                colorIs(button.gradient.stops[0].color, appSettings.accentStrong, "disabled top");
+            mouseClick(button);
+            button.Accessible.pressAction();
+            compare(spy.count, 1);
+            leave();
+        }
+
+        function test_iconGlyph_data() {
+            return [{ tag: "close button", hoverColor: "danger", hovered: "accentText" },
+                    { tag: "plain button", hoverColor: "surfaceAlt", hovered: "fgMuted" }];
+        }
+        function test_iconGlyph(data) {
+            const [button] = make(iconButton, { hoverColor: appSettings[data.hoverColor] });
+            const glyph = findChild(button, "glyph");
+            colorIs(glyph.color, appSettings.fgMuted, "idle glyph");
+            hover(button);
+            tryVerify(() => Qt.colorEqual(button.color, appSettings[data.hoverColor]), 1000, "hover fill");
+            colorIs(glyph.color, appSettings[data.hovered], "hovered glyph");
+            leave();
+            tryVerify(() => Qt.colorEqual(glyph.color, appSettings.fgMuted), 1000, "glyph after leaving");
+        }
+
+        function test_segMatchesStrictly_data() {
+            return [{ tag: "unset", value: undefined, on: [false, false] }, { tag: "string of a number", value: "1", on: [false, false] },
+                    { tag: "number", value: 1, on: [true, false] }, { tag: "false is not 0", value: false, on: [false, true] }];
+        }
+        function test_segMatchesStrictly(data) {
+            const [control] = make(segControl, { model: [{ label: "One", value: 1 }, { label: "Off", value: false }], value: data.value });
+            compare([0, 1].map(i => findChild(control, "segment" + i).on), data.on);
+        }
+
+        // A click only asks: also for the current segment, and the parent moves the selection.
+        function test_segClickAsks_data() {
+            return [{ tag: "other segment", index: 2, asked: "always" }, { tag: "current segment", index: 0, asked: "never" }];
+        }
+        function test_segClickAsks(data) {
+            const [control, spy] = make(segControl, { model: killSwitchModes, value: "never" }, "changed");
+            mouseClick(findChild(control, "segment" + data.index));
+            compare(spy.signalArguments.map(args => args[0]), [data.asked]);
+            verify(findChild(control, "segment0").on);
+        }
+
+        // Long labels keep their text width, with or without spare width to share.
+        function test_segLabelsFit_data() {
+            return [{ tag: "natural width", stretch: false, extra: 0 }, { tag: "stretched a little", stretch: true, extra: 12 },
+                    { tag: "stretched a lot", stretch: true, extra: 240 }, { tag: "squeezed", stretch: true, extra: -30 }];
+        }
+        function test_segLabelsFit(data) {
+            const [control] = make(segControl, { model: killSwitchModes, stretch: data.stretch });
+            control.width = control.implicitWidth + data.extra;
+            waitForRendering(control);
+            let right = 0;
+            for (let i = 0; i < killSwitchModes.length; ++i) {
+                const segment = findChild(control, "segment" + i);
+                const label = findChild(segment, "label");
+                verify(segment.width >= label.implicitWidth + 10, label.text + " is squeezed to " + segment.width);
+                verify(segment.x >= right, label.text + " overlaps its neighbour");
+                right = segment.x + segment.width;
+            }
+            if (data.extra > 0)
+                fuzzyCompare(right, control.width - 6, 1, "spare width is shared");
+        }
+
+        function test_switchWaitsForItsParent_data() {
+            return [{ tag: "off", checked: false, x: 3 }, { tag: "on", checked: true, x: 20 }];
+        }
+        function test_switchWaitsForItsParent(data) {
+            const [control, spy] = make(toggleSwitch, { checked: data.checked }, "toggled");
             const knob = findChild(control, "knob");
-            compare(knob.x, data.knobX);
             mouseClick(control);
             control.Accessible.toggleAction();
-            compare(spy.count, 2);
-            compare(spy.signalArguments[0][0], !data.checked);
-            compare(spy.signalArguments[1][0], !data.checked);
-            compare(control.checked, data.checked);
-            compare(knob.x, data.knobX);
-        }
-
-        function test_switchFollowsItsParent() {
-            const control = createTemporaryObject(toggleSwitch, scene);
+            compare(spy.signalArguments.map(args => args[0]), [!data.checked, !data.checked]);
+            compare(knob.x, data.x);
             control.toggled.connect(value => control.checked = value);
-            const knob = findChild(control, "knob");
             mouseClick(control);
-            verify(control.checked);
-            tryCompare(knob, "x", 20);
-            verify(Qt.colorEqual(knob.color, "#FFFFFF"));
-            tryVerify(() => Qt.colorEqual(control.color, appSettings.success), 1000, "track turns green");
-            mouseClick(control);
-            verify(!control.checked);
-            tryCompare(knob, "x", 3);
-            compare(knob.opacity, 0.85);
+            tryCompare(knob, "x", 23 - data.x);
+            tryVerify(() => Qt.colorEqual(control.color, control.checked ? appSettings.success : appSettings.surfaceAlt));
         }
 
-        // Offscreen the software scene graph draws no blur, and bullets stand
-        // in for it; either way the text itself never shows while hidden.
-        function test_spoilerStartsHiddenAndFlips() {
-            const spoiler = createTemporaryObject(spoilerText, scene);
+        // Offscreen there is no blur and bullets stand in; either way the text never shows while hidden.
+        function test_spoilerFlips() {
+            const [spoiler] = make(spoilerText);
             const source = findChild(spoiler, "spoilerSource");
             const mask = findChild(spoiler, "spoilerMask");
-            const blurred = findChild(spoiler, "spoilerBlur").available;
-            verify(!spoiler.revealed);
-            verify(!source.visible);
-            compare(mask.visible, !blurred);
+            const bullets = !findChild(spoiler, "spoilerBlur").available;
+            verify(!spoiler.revealed && !source.visible);
+            compare(mask.visible, bullets);
             verify(mask.text.indexOf("203") < 0);
-            compare(mask.font.pixelSize, 15);
-            compare(spoiler.implicitWidth, source.implicitWidth);
-
             mouseClick(spoiler);
             verify(spoiler.revealed);
-            tryVerify(() => source.visible, 1000, "the revealed text shows");
+            tryVerify(() => source.visible, 1000, "revealed text shows");
             verify(!mask.visible);
-
             mouseClick(spoiler);
-            verify(!spoiler.revealed);
-            verify(!source.visible);
-            compare(mask.visible, !blurred);
+            verify(!spoiler.revealed && !source.visible);
+            compare(mask.visible, bullets);
         }
 
-        function test_spoilerMaskFollowsTextLength_data() {
-            return [
-                { tag: "empty", text: "", bullets: 3 },
-                { tag: "address", text: "203.0.113.77", bullets: 12 },
-                { tag: "very long", text: "x".repeat(500), bullets: 64 }
-            ];
-        }
-
-        function test_spoilerMaskFollowsTextLength(data) {
-            const spoiler = createTemporaryObject(spoilerText, scene, { text: data.text });
-            compare(findChild(spoiler, "spoilerMask").text, "\u2022".repeat(data.bullets));
-        }
-
-        function test_tileLines_data() {
-            return [
-                { tag: "without sub-line", sub: "", subVisible: false },
-                { tag: "with sub-line", sub: "since 10:00", subVisible: true }
-            ];
-        }
-
-        function test_tileLines(data) {
-            const item = createTemporaryObject(tile, scene, { sub: data.sub });
-            const plain = createTemporaryObject(tile, scene);
-            compare(findChild(item, "value").text, "\u2014");
-            compare(findChild(item, "sub").visible, data.subVisible);
-            tryVerify(() => item.implicitHeight > 22, 1000, "tile takes its column's height");
-            compare(item.implicitHeight > plain.implicitHeight, data.subVisible);
-        }
-
-        function test_tileDimmedAndElided() {
-            const item = createTemporaryObject(tile, scene, { value: "a value far too long for a narrow tile", dimmed: true });
-            tryCompare(item, "opacity", 0.55);
-            const value = findChild(item, "value");
-            tryVerify(() => value.truncated, 1000, "the value is elided");
-            verify(value.width <= item.width - 28);
-        }
-
-        // Colours are bindings to the palette, so a theme change recolours at once.
         function test_themeChangeRecolours() {
-            const card = createTemporaryObject(tile, scene);
-            const dark = appSettings.darkTheme;
-            verify(Qt.colorEqual(card.color, appSettings.surface));
+            const [button] = make(primaryButton, { variant: "ghost" });
             appSettings.toggleTheme();
-            verify(appSettings.darkTheme !== dark);
-            verify(Qt.colorEqual(card.color, appSettings.surface));
-            verify(Qt.colorEqual(findChild(card, "value").color, appSettings.fg));
-            appSettings.setDarkTheme(dark);
+            colorIs(button.color, appSettings.surface, "fill after the change");
+            colorIs(button.fgCol, appSettings.fg, "label after the change");
+            appSettings.toggleTheme();
         }
     }
 }
