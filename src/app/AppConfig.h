@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+
+// The environment the running process works in. The defaults are those of a real installation; tests
+// substitute their own paths, a fake service socket and a fixed clock.
+struct AppConfig
+{
+    QString socketPath = QStringLiteral("/run/vantrelvpn/daemon.sock");
+    QString tokenPath = QStringLiteral("/run/vantrelvpn/pipe.token");
+    // Empty: "stats.db" in the writable application data location, resolved when the store is created.
+    QString statsDbPath;
+    // Empty: the user's desktop directory.
+    QString desktopDir;
+    // Empty: the current local time.
+    std::function<QDateTime()> clock;
+};

@@ -1,0 +1,108 @@
+#include "AppStartup.h"
+
+#include "DaemonLauncher.h"
+#include "SingleInstance.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFont>
+#include <QFontDatabase>
+#include <QIcon>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QQmlApplicationEngine>
+#include <QSurfaceFormat>
+
+namespace {
+const auto kApplicationName = QLatin1String("VantrelVPN");
+const auto kOrganizationName = QLatin1String("Vantrel");
+const auto kApplicationVersion = QLatin1String("0.5.12");
+const auto kWindowIcon = QLatin1String(":/icon.png");
+const auto kMinimizedOption = QLatin1String("--minimized");
+const char *const kBundledFonts[] = {
+    ":/fonts/SF-Pro-Text-Regular.otf",
+    ":/fonts/SF-Pro-Text-Medium.otf",
+    ":/fonts/SF-Pro-Text-Semibold.otf",
+    ":/fonts/SF-Pro-Text-Bold.otf",
+};
+// The interface asks for "SF Pro Text"; the bundled files are the Inter face, which registers under its
+// own family name.
+const auto kInterfaceFamily = QLatin1String("SF Pro Text");
+const auto kBundledFamily = QLatin1String("Inter");
+constexpr int kFontPointSize = 9;
+constexpr int kSurfaceSamples = 4;
+} // namespace
+
+AppStartup::AppStartup(const QUrl &mainDocument, const AppConfig &config)
+    : m_mainDocument(mainDocument)
+    , m_config(config)
+{ }
+
+bool AppStartup::startsMinimized(const QStringList &arguments)
+{
+    return arguments.mid(1).contains(kMinimizedOption);
+}
+
+void AppStartup::loadBundledFonts()
+{
+    for (const char *resource : kBundledFonts) {
+        const QString path = QLatin1String(resource);
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly) || QFontDatabase::addApplicationFontFromData(file.readAll()) < 0)
+            qWarning().noquote() << "failed to load bundled font" << path;
+    }
+}
+
+int AppStartup::run(int &argc, char **argv)
+{
+    QSurfaceFormat format = QSurfaceFormat::defaultFormat();
+    format.setSamples(kSurfaceSamples);
+    QSurfaceFormat::setDefaultFormat(format);
+
+    QApplication app(argc, argv);
+
+    loadBundledFonts();
+    QFont::insertSubstitution(kInterfaceFamily, kBundledFamily);
+    QFont font(kInterfaceFamily, kFontPointSize);
+    font.setWeight(QFont::Medium);
+    QApplication::setFont(font);
+
+    QApplication::setApplicationName(kApplicationName);
+    QApplication::setOrganizationName(kOrganizationName);
+    QApplication::setApplicationVersion(kApplicationVersion);
+    // Closing the window only hides it to the tray.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(QIcon(kWindowIcon));
+
+    const QString instanceName = SingleInstance::serverName(SingleInstance::userRuntimeDir());
+    if (SingleInstance::handOver(instanceName))
+        return 0;
+    QLocalServer instanceServer;
+    const bool guarded = SingleInstance::listen(instanceServer, instanceName);
+
+    const bool minimized = startsMinimized(QApplication::arguments());
+
+    // Stage A.
+    DaemonLauncher launcher;
+    launcher.onStartup();
+
+    QQmlApplicationEngine engine;
+    // Stage B.
+    engine.load(m_mainDocument);
+    if (engine.rootObjects().isEmpty())
+        return -1;
+    QObject *window = engine.rootObjects().constFirst();
+    if (!minimized)
+        QMetaObject::invokeMethod(window, "showAndRaise");
+
+    // Stage C.
+    if (guarded) {
+        QObject::connect(&instanceServer, &QLocalServer::newConnection, window, [&instanceServer, window] {
+            if (QLocalSocket *request = instanceServer.nextPendingConnection())
+                request->deleteLater();
+            QMetaObject::invokeMethod(window, "showAndRaise");
+        });
+    }
+
+    return QApplication::exec();
+}
