@@ -75,8 +75,13 @@ PipeClient::PipeClient(QObject *parent, const QString &socketPath, const QString
 void PipeClient::connectToPipe()
 {
     m_retryCount = 0;
-    if (m_socket->state() != QLocalSocket::UnconnectedState)
+    if (m_socket->state() != QLocalSocket::UnconnectedState) {
         m_socket->disconnectFromServer();
+        // With unwritten bytes the socket lingers in the closing state, in
+        // which it refuses to connect anew.
+        if (m_socket->state() != QLocalSocket::UnconnectedState)
+            m_socket->abort();
+    }
     // A retry still pending (also the one the close above schedules) would
     // only race the attempt made here.
     m_reconnectTimer->stop();
@@ -282,8 +287,10 @@ void PipeClient::handleStatus(const QJsonObject &message)
 void PipeClient::handleDiagReady(const QJsonObject &message)
 {
     const QString source = Protocol::readString(message, Protocol::Key::diagPath);
-    const QString destination = m_desktopDir + u'/' + QFileInfo(source).fileName();
-    if (copyReplacing(source, destination))
+    const QString fileName = QFileInfo(source).fileName();
+    const QString destination = m_desktopDir + u'/' + fileName;
+    // Without a desktop folder the destination would land in the root folder.
+    if (!m_desktopDir.isEmpty() && !fileName.isEmpty() && copyReplacing(source, destination))
         emit diagReady(destination);
     else
         setStatus(Text::diagCopyFailed);

@@ -514,6 +514,7 @@ void TestPipeClient::diagnosticsCopy_data()
     QTest::newRow("older report replaced") << u"report.zip"_s << true << QByteArray("new");
     QTest::newRow("missing source keeps the older report")
         << u"gone/report.zip"_s << false << QByteArray("old");
+    QTest::newRow("folder instead of a file") << u"Desktop"_s << false << QByteArray("old");
     QTest::newRow("report already on the desktop") << u"Desktop/report.zip"_s << true << QByteArray("old");
 }
 
