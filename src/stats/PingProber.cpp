@@ -61,8 +61,6 @@ void PingProber::probeNow()
 
 void PingProber::onProbeConnected()
 {
-    if (!m_socket)
-        return;
     m_pingMs = int(m_elapsed.elapsed());
     finishProbe(true);
     emit pingChanged();
@@ -70,8 +68,6 @@ void PingProber::onProbeConnected()
 
 void PingProber::onProbeError()
 {
-    if (!m_socket)
-        return;
     m_pingMs = -1;
     finishProbe(false);
     emit pingChanged();
