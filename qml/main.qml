@@ -142,6 +142,8 @@ ApplicationWindow {
                 }
 
                 Row {
+                    id: leftGroup
+
                     anchors.left: parent.left
                     anchors.leftMargin: 14
                     anchors.verticalCenter: parent.verticalCenter
@@ -181,8 +183,13 @@ ApplicationWindow {
                         }
                     }
                     Text {
+                        id: statusText
+
                         objectName: "statusText"
                         anchors.verticalCenter: parent.verticalCenter
+                        // Long translations must not run under the buttons.
+                        width: Math.max(0, Math.min(implicitWidth, rightGroup.x - 8 - leftGroup.x - statusText.x))
+                        elide: Text.ElideRight
                         text: appSettings.t[root.statusLook.key] ?? ""
                         color: appSettings.fgMuted
                         font.family: appSettings.fontFamily
@@ -193,6 +200,8 @@ ApplicationWindow {
                 }
 
                 Row {
+                    id: rightGroup
+
                     anchors.right: parent.right
                     anchors.rightMargin: 6
                     anchors.verticalCenter: parent.verticalCenter
