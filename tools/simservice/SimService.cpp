@@ -46,7 +46,7 @@ QJsonObject errorEvent(const QString &text)
 SimService::SimService(const Options &options, QObject *parent)
     : QObject(parent)
     , m_options(options)
-    , m_signedIn(options.signedIn)
+    , m_signedIn(options.signedIn || options.connected)
 {
     connect(&m_server, &QLocalServer::newConnection, this, &SimService::onNewConnection);
     connect(&m_pages, &LoginPages::confirmed, this, [this] {

@@ -29,6 +29,7 @@ public:
         QString offeredUpdate; // offered after every handshake when not empty
         QString username = QStringLiteral("Alex Morgan");
         bool signedIn = false;
+        bool connected = false; // start with the tunnel up (implies signed in)
         bool refuseAccess = false;
         int pushIntervalMs = 0; // unasked "status" events while connected; 0 = only on changes
         QString failNextConnect;

@@ -48,14 +48,16 @@ int main(int argc, char *argv[])
     const QCommandLineOption userOption(
         QStringLiteral("user"), QStringLiteral("Signed-in user's name."), QStringLiteral("name"));
     const QCommandLineOption signedInOption(QStringLiteral("signed-in"), QStringLiteral("Start signed in."));
+    const QCommandLineOption connectedOption(
+        QStringLiteral("connected"), QStringLiteral("Start signed in with the tunnel up."));
     const QCommandLineOption refuseOption(
         QStringLiteral("refuse-access"), QStringLiteral("Make the socket accessible to its owner only."));
     const QCommandLineOption failOption(QStringLiteral("fail-next-connect"),
         QStringLiteral("Fail the next connect with this error text."), QStringLiteral("text"));
     const QCommandLineOption pushOption(QStringLiteral("push-interval"),
         QStringLiteral("Send unasked status events every N ms while connected."), QStringLiteral("ms"));
-    parser.addOptions({dirOption, versionOption, updateOption, userOption, signedInOption, refuseOption,
-        failOption, pushOption});
+    parser.addOptions({dirOption, versionOption, updateOption, userOption, signedInOption, connectedOption,
+        refuseOption, failOption, pushOption});
     parser.process(app);
 
     SimService::Options options;
@@ -67,6 +69,7 @@ int main(int argc, char *argv[])
         options.username = parser.value(userOption);
     options.offeredUpdate = parser.value(updateOption);
     options.signedIn = parser.isSet(signedInOption);
+    options.connected = parser.isSet(connectedOption);
     options.refuseAccess = parser.isSet(refuseOption);
     options.failNextConnect = parser.value(failOption);
     options.pushIntervalMs = parser.value(pushOption).toInt();
