@@ -45,8 +45,6 @@ void TestProtocol::lineReader_data()
         << big << QList<QByteArray> {a + "\n" + b + "\n"} << QList<QByteArray> {a, b};
     QTest::newRow("one event over several reads")
         << big << QList<QByteArray> {R"({"ty)", R"(pe":")", R"(a"})", "\n"} << QList<QByteArray> {a};
-    QTest::newRow("line feed starts the next read")
-        << big << QList<QByteArray> {a, "\n" + b, "\n"} << QList<QByteArray> {a, b};
     QTest::newRow("multi-byte character split across reads")
         << big << QList<QByteArray> {cyrillic.left(14), cyrillic.mid(14)}
         << QList<QByteArray> {u"{\"username\":\"Иван\"}"_s.toUtf8()};
@@ -102,10 +100,8 @@ void TestProtocol::readers_data()
     QTest::newRow("missing") << QByteArray() << QString() << false << 0 << qint64(0);
     QTest::newRow("null") << QByteArray("null") << QString() << false << 0 << qint64(0);
     QTest::newRow("string") << QByteArray(R"("tls")") << u"tls"_s << false << 0 << qint64(0);
-    QTest::newRow("numeric string") << QByteArray(R"("5")") << u"5"_s << false << 0 << qint64(0);
     QTest::newRow("true") << QByteArray("true") << QString() << true << 0 << qint64(0);
     QTest::newRow("string true") << QByteArray(R"("true")") << u"true"_s << false << 0 << qint64(0);
-    QTest::newRow("object") << QByteArray(R"({"a":1})") << QString() << false << 0 << qint64(0);
     QTest::newRow("integer") << QByteArray("42") << QString() << false << 42 << qint64(42);
     QTest::newRow("integral with exponent") << QByteArray("4.2e1") << QString() << false << 42 << qint64(42);
     QTest::newRow("fraction 2.5") << QByteArray("2.5") << QString() << false << 0 << qint64(2);
@@ -146,8 +142,6 @@ void TestProtocol::commandBytes_data()
     QTest::addColumn<QByteArray>("expected");
 
     QTest::newRow("ping") << Protocol::command(Protocol::Cmd::ping) << QByteArray("{\"cmd\":\"ping\"}\n");
-    QTest::newRow("status") << Protocol::command(Protocol::Cmd::status)
-                            << QByteArray("{\"cmd\":\"status\"}\n");
     QTest::newRow("connect with transport")
         << Protocol::command(Protocol::Cmd::connect, Protocol::connectPayload(true, false, u"tls"_s))
         << QByteArray(R"({"cmd":"connect","payload":{"games":false,"transport":"tls","whitelist":true}})"
@@ -160,9 +154,6 @@ void TestProtocol::commandBytes_data()
         Protocol::Cmd::setKillSwitch, Protocol::killSwitchPayload(u"always"_s))
                                      << QByteArray(R"({"cmd":"set_kill_switch","payload":{"mode":"always"}})"
                                                    "\n");
-    QTest::newRow("empty payload still sent") << Protocol::command(u"x"_s, QJsonObject())
-                                              << QByteArray(R"({"cmd":"x","payload":{}})"
-                                                            "\n");
 }
 
 void TestProtocol::commandBytes()
@@ -194,9 +185,6 @@ void TestProtocol::handshake_data()
         << QByteArray("a\"b\nc\n")
         << QByteArray(R"({"magic":"VANTRELVPN_IPC","token":"a\"b\nc","version":1})"
                       "\n");
-    QTest::newRow("utf-8 token")
-        << u"токен\n"_s.toUtf8()
-        << u"{\"magic\":\"VANTRELVPN_IPC\",\"token\":\"токен\",\"version\":1}\n"_s.toUtf8();
 }
 
 void TestProtocol::handshake()
