@@ -114,6 +114,10 @@ bool SimService::start()
     applySocketAccess();
     emit log(
         QStringLiteral("listening on %1 (sign-in pages on port %2)").arg(socketPath()).arg(m_pages.port()));
+    if (m_options.connected && m_state == State::disconnected) {
+        m_transport = QStringLiteral("tls");
+        finishConnect();
+    }
     return true;
 }
 
