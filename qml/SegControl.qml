@@ -4,7 +4,8 @@ import QtQuick
 import QtQuick.Layouts
 
 // A segmented choice. The parent binds `value` and answers `changed`; a
-// click never moves the selection by itself.
+// click never moves the selection by itself. Users name the group for screen
+// readers with Accessible.name; each segment reads its label.
 Rectangle {
     id: root
 

@@ -1,7 +1,8 @@
 import QtQuick
 
 // An on/off switch that shows `checked` as bound by the parent and asks for
-// the other state through `toggled`.
+// the other state through `toggled`. It has no text of its own: users name it
+// for screen readers with Accessible.name.
 Rectangle {
     id: root
 

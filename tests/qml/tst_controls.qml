@@ -14,6 +14,16 @@ Item {
     Component { id: spoilerText; SpoilerText { text: "203.0.113.77" } }
     Component { id: segControl; SegControl {} }
     Component { id: signalSpy; SignalSpy {} }
+    Component {
+        id: shadowedPanel
+
+        Item {
+            width: 100
+            height: 60
+            Shadow { anchors.fill: panel; source: panel; shadowBlur: 0.9; shadowOpacity: 0.45; shadowVerticalOffset: 3 }
+            Card { id: panel; anchors.fill: parent; anchors.margins: 10 }
+        }
+    }
 
     TestCase {
         name: "Controls"
@@ -158,6 +168,13 @@ Item {
             mouseClick(spoiler);
             verify(!spoiler.revealed && !source.visible);
             compare(mask.visible, bullets);
+        }
+
+        // Whether or not the shadow can be drawn, the panel itself must be.
+        function test_shadowKeepsItsSourceVisible() {
+            const [item] = make(shadowedPanel);
+            waitForRendering(item);
+            colorIs(grabImage(item).pixel(50, 30), appSettings.surface, "panel centre");
         }
 
         function test_themeChangeRecolours() {
