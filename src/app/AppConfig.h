@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TrayManager.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -17,4 +19,6 @@ struct AppConfig
     QString desktopDir;
     // Empty: the current local time.
     std::function<QDateTime()> clock;
+    // Empty members: the real tray icon and desktop notifications.
+    TrayManager::Environment tray;
 };

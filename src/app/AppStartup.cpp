@@ -1,6 +1,6 @@
 #include "AppStartup.h"
 
-#include "DaemonLauncher.h"
+#include "AppWiring.h"
 #include "SingleInstance.h"
 
 #include <QApplication>
@@ -9,8 +9,8 @@
 #include <QFontDatabase>
 #include <QIcon>
 #include <QLocalServer>
-#include <QLocalSocket>
 #include <QQmlApplicationEngine>
+#include <QQmlContext>
 #include <QSurfaceFormat>
 
 namespace {
@@ -82,12 +82,10 @@ int AppStartup::run(int &argc, char **argv)
 
     const bool minimized = startsMinimized(QApplication::arguments());
 
-    // Stage A.
-    DaemonLauncher launcher;
-    launcher.onStartup();
+    AppWiring wiring(m_config);
 
     QQmlApplicationEngine engine;
-    // Stage B.
+    wiring.publish(engine.rootContext());
     engine.load(m_mainDocument);
     if (engine.rootObjects().isEmpty())
         return -1;
@@ -95,14 +93,6 @@ int AppStartup::run(int &argc, char **argv)
     if (!minimized)
         QMetaObject::invokeMethod(window, "showAndRaise");
 
-    // Stage C.
-    if (guarded) {
-        QObject::connect(&instanceServer, &QLocalServer::newConnection, window, [&instanceServer, window] {
-            if (QLocalSocket *request = instanceServer.nextPendingConnection())
-                request->deleteLater();
-            QMetaObject::invokeMethod(window, "showAndRaise");
-        });
-    }
-
+    wiring.attachWindow(window, guarded ? &instanceServer : nullptr);
     return QApplication::exec();
 }

@@ -1,0 +1,125 @@
+#include "AppWiring.h"
+
+#include "AppSettings.h"
+#include "DaemonLauncher.h"
+#include "PingProber.h"
+#include "PipeClient.h"
+#include "StateNotifier.h"
+#include "StatsStore.h"
+#include "TrayManager.h"
+#include "UrlOpener.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QQmlContext>
+#include <QStandardPaths>
+#include <QTimer>
+
+namespace {
+constexpr int kFirstConnectDelayMs = 200;
+const auto kStatsFileName = QLatin1String("stats.db");
+const auto kKillSwitchNever = QLatin1String("never");
+
+PipeClient::Clock wallClockOf(const AppConfig &config)
+{
+    if (!config.clock)
+        return {};
+    return [clock = config.clock] { return clock().toMSecsSinceEpoch(); };
+}
+} // namespace
+
+AppWiring::AppWiring(const AppConfig &config)
+    : m_launcher(std::make_unique<DaemonLauncher>())
+{
+    m_launcher->onStartup();
+    const QString desktopDir = config.desktopDir.isEmpty()
+        ? QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)
+        : config.desktopDir;
+    m_pipeClient = std::make_unique<PipeClient>(
+        nullptr, config.socketPath, config.tokenPath, desktopDir, wallClockOf(config));
+    m_trayManager = std::make_unique<TrayManager>(config.tray);
+    m_appSettings = std::make_unique<AppSettings>();
+    m_pingProber = std::make_unique<PingProber>();
+    m_urlOpener = std::make_unique<UrlOpener>();
+    m_statsStore = std::make_unique<StatsStore>(
+        config.statsDbPath.isEmpty() ? defaultStatsDbPath() : config.statsDbPath, config.clock);
+    m_stateNotifier
+        = std::make_unique<StateNotifier>(m_pipeClient.get(), m_trayManager.get(), m_appSettings.get());
+    connectServices();
+}
+
+AppWiring::~AppWiring() = default;
+
+QString AppWiring::defaultStatsDbPath()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath(kStatsFileName);
+}
+
+void AppWiring::connectServices()
+{
+    PipeClient *client = m_pipeClient.get();
+    TrayManager *tray = m_trayManager.get();
+    AppSettings *settings = m_appSettings.get();
+    PingProber *prober = m_pingProber.get();
+    StatsStore *stats = m_statsStore.get();
+    QCoreApplication *app = QCoreApplication::instance();
+
+    connect(client, &PipeClient::vpnStateChanged, stats,
+        [client, stats] { stats->onVpnState(client->vpnState(), client->endpoint(), client->transport()); });
+    connect(client, &PipeClient::trafficChanged, stats, [client, stats] {
+        stats->onTrafficSample(
+            qlonglong(client->up()), qlonglong(client->down()), client->upSpeed(), client->downSpeed());
+    });
+    connect(
+        prober, &PingProber::pingChanged, stats, [prober, stats] { stats->onPingSample(prober->pingMs()); });
+    connect(client, &PipeClient::versionReceived, tray, &TrayManager::setVersion);
+    connect(tray, &TrayManager::quitRequested, app, &QCoreApplication::quit);
+    // The tray's request carries the saved switches but leaves the transport to the service.
+    connect(tray, &TrayManager::connectRequested, client,
+        [client, settings] { client->sendConnect(settings->whitelist(), settings->games()); });
+    connect(tray, &TrayManager::disconnectRequested, client, &PipeClient::sendDisconnect);
+    connect(app, &QCoreApplication::aboutToQuit, client, [this] { onAboutToQuit(); });
+    connect(client, &PipeClient::restartConfirmed, app, [] {
+        DaemonLauncher::onRestartConfirmed();
+        QCoreApplication::quit();
+    });
+}
+
+void AppWiring::publish(QQmlContext *context)
+{
+    context->setContextProperty(QStringLiteral("pipeClient"), m_pipeClient.get());
+    context->setContextProperty(QStringLiteral("trayManager"), m_trayManager.get());
+    context->setContextProperty(QStringLiteral("appSettings"), m_appSettings.get());
+    context->setContextProperty(QStringLiteral("pingProber"), m_pingProber.get());
+    context->setContextProperty(QStringLiteral("urlOpener"), m_urlOpener.get());
+    context->setContextProperty(QStringLiteral("statsStore"), m_statsStore.get());
+}
+
+void AppWiring::attachWindow(QObject *window, QLocalServer *instanceServer)
+{
+    connect(m_trayManager.get(), &TrayManager::showRequested, window,
+        [window] { QMetaObject::invokeMethod(window, "showAndRaise"); });
+    connect(m_trayManager.get(), &TrayManager::toggleWindowRequested, window,
+        [window] { QMetaObject::invokeMethod(window, "toggleWindow"); });
+    if (instanceServer) {
+        // Any connection is a request to show the window; what a later start writes is never read.
+        connect(instanceServer, &QLocalServer::newConnection, window, [instanceServer, window] {
+            if (QLocalSocket *request = instanceServer->nextPendingConnection())
+                request->deleteLater();
+            QMetaObject::invokeMethod(window, "showAndRaise");
+        });
+    }
+    connect(m_pipeClient.get(), &PipeClient::vpnStateChanged, m_trayManager.get(),
+        [notifier = m_stateNotifier.get()] { notifier->onVpnStateChanged(); });
+    QTimer::singleShot(kFirstConnectDelayMs, m_pipeClient.get(), &PipeClient::connectToPipe);
+}
+
+void AppWiring::onAboutToQuit()
+{
+    // Leaving the service up matters when an update restarts it or the kill switch should keep guarding
+    // the network after the window is gone.
+    if (!m_pipeClient->applyRequested() && m_pipeClient->killSwitchMode() == kKillSwitchNever)
+        m_pipeClient->sendShutdown();
+}
