@@ -160,17 +160,27 @@ void StatsStore::onTrafficSample(qlonglong up, qlonglong down, double upSpeed, d
     m_lastSampleAt = moment;
 
     const bool hasSpeed = downSpeed > 0;
+    // Outside a transaction each statement waits for the disk on its own,
+    // and samples arrive every poll on the GUI thread: write them as one.
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    const bool inTransaction = db.transaction();
     addToDay(dayKey(now().date()), upDelta, downDelta, protectedSeconds, hasSpeed, downSpeed, 0, false);
 
-    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    QSqlQuery query(db);
     run(query, kAddToSession, {qlonglong(upDelta), qlonglong(downDelta), m_sessionId});
+    if (inTransaction && !db.commit())
+        db.rollback();
 }
 
 void StatsStore::onPingSample(int ms)
 {
     if (!m_isOpen || m_sessionId < 0 || ms < 0)
         return;
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    const bool inTransaction = db.transaction();
     addToDay(dayKey(now().date()), 0, 0, 0, false, 0.0, ms, true);
+    if (inTransaction && !db.commit())
+        db.rollback();
 }
 
 void StatsStore::refresh()
