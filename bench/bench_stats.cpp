@@ -1,8 +1,10 @@
 // Prints the cost of recording one traffic sample and one latency sample,
 // and of one summary refresh, on a database holding 90 days of rows.
 //
-// Usage: bench_stats [runs] [database folder]   (defaults: 500, a temporary folder)
+// Usage: bench_stats [runs] [database folder] [--json file]
+//        (defaults: 500 runs, a temporary folder)
 
+#include "BenchReport.h"
 #include "StatsStore.h"
 
 #include <QCoreApplication>
@@ -11,7 +13,6 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QTextStream>
 
 #include <algorithm>
 #include <vector>
@@ -82,11 +83,15 @@ template<typename Action> Figures measure(int runs, Action action)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    const int runs = std::max(args.value(1).toInt(), 0) > 0 ? args.value(1).toInt() : 500;
+    QStringList positional = app.arguments().mid(1);
+    const qsizetype jsonAt = positional.indexOf(u"--json"_s);
+    if (jsonAt >= 0)
+        positional.remove(jsonAt, std::min<qsizetype>(2, positional.size() - jsonAt));
+    const int requested = positional.value(0).toInt();
+    const int runs = requested > 0 ? requested : 500;
 
     QTemporaryDir tempDir;
-    const QString folder = args.size() > 2 ? args.at(2) : tempDir.path();
+    const QString folder = positional.size() > 1 ? positional.at(1) : tempDir.path();
     const QString path = folder + u"/bench-stats.db"_s;
     QFile::remove(path);
 
@@ -107,11 +112,14 @@ int main(int argc, char *argv[])
     const Figures ping = measure(runs, [&](int i) { store.onPingSample(20 + i % 7); });
     const Figures refresh = measure(runs, [&](int) { store.refresh(); });
 
-    QTextStream out(stdout);
-    out << "database: " << path << " (" << kHistoryDays << " days of history, " << runs << " runs each)\n";
-    out << Qt::fixed << qSetRealNumberPrecision(1);
-    out << "traffic sample: median " << traffic.median << " us, p90 " << traffic.p90 << " us\n";
-    out << "latency sample: median " << ping.median << " us, p90 " << ping.p90 << " us\n";
-    out << "refresh:        median " << refresh.median << " us, p90 " << refresh.p90 << " us\n";
-    return 0;
+    BenchReport report(u"stats"_s);
+    report.add(u"history_days"_s, kHistoryDays, u"days"_s, 0);
+    report.add(u"runs"_s, runs, u""_s, 0);
+    report.add(u"traffic_sample_median_us"_s, traffic.median, u"us"_s);
+    report.add(u"traffic_sample_p90_us"_s, traffic.p90, u"us"_s);
+    report.add(u"latency_sample_median_us"_s, ping.median, u"us"_s);
+    report.add(u"latency_sample_p90_us"_s, ping.p90, u"us"_s);
+    report.add(u"refresh_median_us"_s, refresh.median, u"us"_s);
+    report.add(u"refresh_p90_us"_s, refresh.p90, u"us"_s);
+    return report.finish(app.arguments()) ? 0 : 1;
 }

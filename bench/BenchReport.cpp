@@ -1,0 +1,42 @@
+#include "BenchReport.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QStringList>
+#include <QTextStream>
+
+using namespace Qt::StringLiterals;
+
+BenchReport::BenchReport(const QString &name)
+    : m_name(name)
+{ }
+
+void BenchReport::add(const QString &key, double value, const QString &unit, int decimals)
+{
+    m_figures.insert(key, value);
+    m_lines.append(u"%1  %2 %3"_s.arg(key, -28).arg(value, 0, 'f', decimals).arg(unit));
+}
+
+void BenchReport::addText(const QString &key, const QString &value)
+{
+    m_figures.insert(key, value);
+    m_lines.append(u"%1  %2"_s.arg(key, -28).arg(value));
+}
+
+bool BenchReport::finish(const QStringList &arguments) const
+{
+    QTextStream out(stdout);
+    out << "== " << m_name << " ==\n";
+    for (const QString &line : m_lines)
+        out << line << '\n';
+    out.flush();
+
+    const qsizetype at = arguments.indexOf(u"--json"_s);
+    if (at < 0 || at + 1 >= arguments.size())
+        return true;
+    QFile file(arguments.at(at + 1));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const QJsonObject document {{m_name, m_figures}};
+    return file.write(QJsonDocument(document).toJson()) > 0;
+}
