@@ -17,7 +17,8 @@ struct AppConfig
     QString statsDbPath;
     // Empty: the user's desktop directory.
     QString desktopDir;
-    // Empty: the current local time.
+    // Time source of the statistics store (session times, day keys); empty: the current local time. The
+    // client keeps measuring traffic speeds on the real clock, which a fixed test time would freeze.
     std::function<QDateTime()> clock;
     // Empty members: the real tray icon and desktop notifications.
     TrayManager::Environment tray;

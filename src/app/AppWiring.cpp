@@ -21,13 +21,6 @@ namespace {
 constexpr int kFirstConnectDelayMs = 200;
 const auto kStatsFileName = QLatin1String("stats.db");
 const auto kKillSwitchNever = QLatin1String("never");
-
-PipeClient::Clock wallClockOf(const AppConfig &config)
-{
-    if (!config.clock)
-        return {};
-    return [clock = config.clock] { return clock().toMSecsSinceEpoch(); };
-}
 } // namespace
 
 AppWiring::AppWiring(const AppConfig &config)
@@ -37,8 +30,7 @@ AppWiring::AppWiring(const AppConfig &config)
     const QString desktopDir = config.desktopDir.isEmpty()
         ? QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)
         : config.desktopDir;
-    m_pipeClient = std::make_unique<PipeClient>(
-        nullptr, config.socketPath, config.tokenPath, desktopDir, wallClockOf(config));
+    m_pipeClient = std::make_unique<PipeClient>(nullptr, config.socketPath, config.tokenPath, desktopDir);
     m_trayManager = std::make_unique<TrayManager>(config.tray);
     m_appSettings = std::make_unique<AppSettings>();
     m_pingProber = std::make_unique<PingProber>();
