@@ -179,12 +179,18 @@ Item {
             Text {
                 objectName: "dialStatus"
                 anchors.horizontalCenter: parent.horizontalCenter
+                // Long translations ("Переподключение · #2") would spill over
+                // the ring at full size, so they shrink to the core's width.
+                width: Math.min(implicitWidth, core.width - 24)
+                horizontalAlignment: Text.AlignHCenter
                 text: root.statusText
                 textFormat: Text.PlainText
                 color: appSettings.fg
                 font.family: appSettings.fontFamily
                 font.pixelSize: 18
                 font.bold: true
+                fontSizeMode: Text.HorizontalFit
+                minimumPixelSize: 11
             }
 
             Text {

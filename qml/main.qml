@@ -38,7 +38,8 @@ ApplicationWindow {
     }
 
     function toggleWindow() {
-        if (root.visible && root.active)
+        // A minimised window may still report itself active; it comes up.
+        if (root.visible && root.active && root.visibility !== Window.Minimized)
             root.hide()
         else
             root.showAndRaise()
@@ -84,12 +85,12 @@ ApplicationWindow {
 
         function onPopupRequested(anchorX, anchorY) {
             if (trayPopup.visible)
-                trayPopup.visible = false
+                trayPopup.hide()
             else
                 trayPopup.openAt(anchorX, anchorY)
         }
         function onShowRequested() {
-            trayPopup.visible = false
+            trayPopup.hide()
         }
     }
 
