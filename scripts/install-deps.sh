@@ -21,6 +21,8 @@ packages=(
     dpkg-dev desktop-file-utils appstream file
     # headless display, tray host and window tooling for tests and the screenshot tour
     xvfb xauth trayer xdotool x11-utils imagemagick
+    # the browser that finishes sign-ins in the end-to-end tests
+    chromium chromium-driver curl
 )
 
 if [ "$(id -u)" -ne 0 ]; then

@@ -1,0 +1,580 @@
+// End-to-end checks of the real vantrelvpn binary against the simulated VPN
+// service on the real socket paths, in a private X session with a tray host
+// (see session.sh). The app is driven the way a user drives it: pointer
+// clicks on the window, the tray icon and its popup; what it shows is read
+// back from the screen's pixels, what it did from the service's log, the
+// settings file and the statistics database.
+
+#include "ServiceProcess.h"
+#include "X11Desktop.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+
+#include <grp.h>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+const QString kTitle = QStringLiteral("VantrelVPN");
+const QSize kWindowSize(400, 660);
+const QSize kPopupSize(340, 212);
+
+// Palette values of the two themes.
+const QColor kDarkBg(0x10, 0x12, 0x16);
+const QColor kLightBg(0xFB, 0xFC, 0xFD);
+const QColor kDarkSurfaceAlt(0x1D, 0x21, 0x27);
+const QColor kDarkSuccess(0x34, 0xC9, 0x8E);
+const QColor kDarkAccent(0x4C, 0x84, 0xF1);
+// The primary button's gradient, from accentStrong to accent, within 25.
+const QColor kPrimaryFill(95, 145, 245);
+constexpr int kPrimaryTolerance = 25;
+
+// Places in the 400 by 660 window, from its layout.
+const QPoint kBackgroundProbe(200, 15); // title bar above its texts: the panel's fill
+const QPoint kThemeButton(290, 33);
+const QPoint kHomeTab(79, 622);
+const QPoint kStatsTab(200, 622);
+const QPoint kSettingsTab(321, 622);
+const QPoint kHomeTabFill(30, 605); // inside the current home tab's highlight
+const QPoint kDial(200, 230);
+const QRect kDialArea(90, 120, 220, 220);
+const QPoint kSignInButton(200, 400);
+const QRect kSignInButtonArea(40, 382, 320, 38);
+const QRect kContentArea(12, 58, 376, 532);
+const QRect kTabBarArea(12, 594, 376, 54);
+const QPoint kUpdateButton(322, 150);
+const QRect kUpdateButtonArea(292, 138, 60, 24);
+// Kill-switch segments; the row sits lower while the update card shows.
+const int kKillSwitchRowY = 242;
+const QMap<QString, int> kKillSwitchSegmentX {
+    {QStringLiteral("never"), 80}, {QStringLiteral("on_connect"), 181}, {QStringLiteral("always"), 303}};
+// Left part of a segment, clear of its label: filled while it is the chosen one.
+const QMap<QString, int> kKillSwitchFillX {
+    {QStringLiteral("never"), 54}, {QStringLiteral("on_connect"), 130}, {QStringLiteral("always"), 248}};
+// The language row with the settings screen scrolled to its end.
+const QPoint kLanguageRu(287, 340);
+// In the 340 by 212 tray popup.
+const QPoint kPopupQuit(294, 175);
+
+constexpr int kStartTimeoutMs = 20000;
+constexpr int kUiTimeoutMs = 10000;
+constexpr int kBrowserTimeoutMs = 90000;
+constexpr int kExitTimeoutMs = 10000;
+
+QString environmentPath(const char *name)
+{
+    return QString::fromLocal8Bit(qgetenv(name));
+}
+} // namespace
+
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void signIn_data();
+    void signIn();
+    void connectShowsStateAndRecordsStatistics();
+    void themeAndLanguageSurviveRestart();
+    void trayQuit_data();
+    void trayQuit();
+    void secondStartRaisesFirst_data();
+    void secondStartRaisesFirst();
+    void updateEndsProcessWithoutShutdown();
+    void reconnectsAfterServiceRestart();
+    void refusedAccessShowsDialog();
+
+private:
+    bool startService(const QStringList &arguments);
+    bool startApp(const QStringList &arguments = {});
+    bool waitForWindow(const QColor &background = kDarkBg);
+    QImage grabWindow() const;
+    QRgb pixel(const QPoint &windowPos) const;
+    bool waitForPixel(const QPoint &windowPos, const QColor &colour, int timeoutMs = kUiTimeoutMs);
+    void clickWindow(const QPoint &windowPos, int button = 1);
+    bool quitFromTray();
+    QString settingsPath() const;
+    QString statsPath() const;
+    QVariant statsValue(const QString &sql) const;
+
+    X11Desktop m_desktop;
+    QString m_root;
+    QString m_artifacts;
+    ServiceProcess *m_service = nullptr;
+    QProcess *m_app = nullptr;
+    X11Desktop::Window m_window;
+};
+
+void TestEndToEnd::initTestCase()
+{
+    m_root = environmentPath("E2E_ROOT");
+    if (m_root.isEmpty())
+        QSKIP("run through session.sh, which provides the X session, tray host and private home");
+    if (::geteuid() != 0)
+        QSKIP("the simulated service owns /run/vantrelvpn, which needs root");
+    QVERIFY2(QFile::exists(QStringLiteral(VANTRELVPN_PATH)), VANTRELVPN_PATH);
+    QVERIFY2(QFile::exists(QStringLiteral(SIMSERVICE_PATH)), SIMSERVICE_PATH);
+    QVERIFY2(m_desktop.trayPanel().isValid(), "no tray host on the display");
+    m_artifacts = environmentPath("E2E_ARTIFACTS");
+    if (!m_artifacts.isEmpty())
+        QDir().mkpath(m_artifacts);
+}
+
+void TestEndToEnd::init()
+{
+    // Each case starts from a first run: no settings, no statistics.
+    QDir(m_root + QStringLiteral("/config/Vantrel")).removeRecursively();
+    QDir(m_root + QStringLiteral("/data/Vantrel")).removeRecursively();
+    m_service = new ServiceProcess(QStringLiteral(SIMSERVICE_PATH), this);
+    m_window = {};
+    m_desktop.parkPointer();
+}
+
+void TestEndToEnd::cleanup()
+{
+    if (QTest::currentTestFailed()) {
+        if (!m_artifacts.isEmpty()) {
+            QString name = QString::fromLatin1(QTest::currentTestFunction());
+            if (QTest::currentDataTag())
+                name += u'-' + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_');
+            m_desktop.grab(QRect(0, 0, 1280, 800)).save(m_artifacts + u'/' + name + QStringLiteral(".png"));
+        }
+        qWarning().noquote() << QStringLiteral("service log:\n  ")
+                + m_service->log().join(QStringLiteral("\n  "));
+        if (m_app)
+            qWarning().noquote() << QStringLiteral("app output:\n")
+                    + QString::fromLocal8Bit(m_app->readAll());
+    }
+    if (m_app) {
+        m_app->terminate();
+        if (!m_app->waitForFinished(kExitTimeoutMs))
+            m_app->kill();
+        m_app->waitForFinished(kExitTimeoutMs);
+        delete m_app;
+        m_app = nullptr;
+    }
+    m_service->stop();
+    delete m_service;
+    m_service = nullptr;
+}
+
+bool TestEndToEnd::startService(const QStringList &arguments)
+{
+    return m_service->start(arguments);
+}
+
+bool TestEndToEnd::startApp(const QStringList &arguments)
+{
+    delete m_app;
+    m_app = new QProcess(this);
+    m_app->setProcessChannelMode(QProcess::MergedChannels);
+    m_app->start(QStringLiteral(VANTRELVPN_PATH), arguments);
+    return m_app->waitForStarted(kStartTimeoutMs);
+}
+
+// Waits until the main window is mapped and has drawn its panel.
+bool TestEndToEnd::waitForWindow(const QColor &background)
+{
+    const bool shown = QTest::qWaitFor(
+        [&] {
+            m_window = m_desktop.window(kTitle, kWindowSize);
+            return m_desktop.isViewable(m_window.id);
+        },
+        kStartTimeoutMs);
+    return shown && waitForPixel(kBackgroundProbe, background, kStartTimeoutMs);
+}
+
+QImage TestEndToEnd::grabWindow() const
+{
+    return m_desktop.grab(m_window.geometry);
+}
+
+QRgb TestEndToEnd::pixel(const QPoint &windowPos) const
+{
+    return m_desktop.grab(QRect(m_window.geometry.topLeft() + windowPos, QSize(1, 1))).pixel(0, 0);
+}
+
+bool TestEndToEnd::waitForPixel(const QPoint &windowPos, const QColor &colour, int timeoutMs)
+{
+    return QTest::qWaitFor([&] { return Pixels::near(pixel(windowPos), colour); }, timeoutMs);
+}
+
+void TestEndToEnd::clickWindow(const QPoint &windowPos, int button)
+{
+    m_desktop.click(m_window.geometry.topLeft() + windowPos, button);
+    m_desktop.parkPointer();
+}
+
+// Opens the popup with a right click on the tray icon and presses its quit
+// button; true when the process then ends with exit code 0.
+bool TestEndToEnd::quitFromTray()
+{
+    const QRect panel = m_desktop.trayPanel();
+    m_desktop.click(panel.center(), 3);
+    X11Desktop::Window popup;
+    if (!QTest::qWaitFor(
+            [&] {
+                popup = m_desktop.window(kTitle, kPopupSize);
+                return m_desktop.isViewable(popup.id);
+            },
+            kUiTimeoutMs)) {
+        qWarning("the tray popup did not open");
+        return false;
+    }
+    m_desktop.click(popup.geometry.topLeft() + kPopupQuit);
+    m_desktop.parkPointer();
+    if (!m_app->waitForFinished(kExitTimeoutMs)) {
+        qWarning("the app did not quit");
+        return false;
+    }
+    return m_app->exitStatus() == QProcess::NormalExit && m_app->exitCode() == 0;
+}
+
+QString TestEndToEnd::settingsPath() const
+{
+    return m_root + QStringLiteral("/config/Vantrel/VantrelVPN.conf");
+}
+
+QString TestEndToEnd::statsPath() const
+{
+    return m_root + QStringLiteral("/data/Vantrel/VantrelVPN/stats.db");
+}
+
+// One value read from the app's statistics database while the app may be
+// writing it; an invalid value when it cannot be read right now.
+QVariant TestEndToEnd::statsValue(const QString &sql) const
+{
+    const QString connection = QStringLiteral("e2e-stats");
+    QVariant value;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(statsPath());
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
+        if (db.open()) {
+            QSqlQuery query(db);
+            if (query.exec(sql) && query.next())
+                value = query.value(0);
+        }
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return value;
+}
+
+void TestEndToEnd::signIn_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("signedIn");
+    QTest::newRow("confirm on the page signs in") << QStringLiteral("confirm") << true;
+    QTest::newRow("deny on the page keeps the sign-in screen") << QStringLiteral("deny") << false;
+}
+
+void TestEndToEnd::signIn()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, signedIn);
+    // browser.sh reads the button to press from the environment the app hands on.
+    qputenv("E2E_BROWSER_ACTION", action.toLatin1());
+    QVERIFY(startService({}));
+    QVERIFY(startApp());
+    QVERIFY(waitForWindow());
+    QVERIFY(m_service->waitFor(QStringLiteral("handshake accepted"), kStartTimeoutMs));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        Pixels::count(grabWindow(), kSignInButtonArea, kPrimaryFill, kPrimaryTolerance) > 5000, kUiTimeoutMs);
+
+    clickWindow(kSignInButton);
+    QVERIFY(m_service->waitFor(QStringLiteral("command login_start"), kUiTimeoutMs));
+    // While the browser works, the waiting block replaces the button.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        Pixels::count(grabWindow(), kSignInButtonArea, kPrimaryFill, kPrimaryTolerance) < 100, kUiTimeoutMs);
+    const QString outcome = signedIn ? QStringLiteral("sign-in confirmed") : QStringLiteral("sign-in denied");
+    QVERIFY2(m_service->waitFor(outcome, kBrowserTimeoutMs), "the browser did not answer the sign-in page");
+
+    if (signedIn) {
+        // The tabs replace the sign-in screen, home first.
+        QVERIFY(waitForPixel(kHomeTabFill, kDarkSurfaceAlt));
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(
+            Pixels::count(grabWindow(), kSignInButtonArea, kPrimaryFill, kPrimaryTolerance) > 5000,
+            kUiTimeoutMs);
+        QVERIFY(Pixels::near(pixel(kHomeTabFill), kDarkBg));
+    }
+    qunsetenv("E2E_BROWSER_ACTION");
+}
+
+void TestEndToEnd::connectShowsStateAndRecordsStatistics()
+{
+    QVERIFY(startService({QStringLiteral("--signed-in")}));
+    QVERIFY(startApp());
+    QVERIFY(waitForWindow());
+    QVERIFY(m_service->waitFor(QStringLiteral("handshake accepted"), kStartTimeoutMs));
+    QVERIFY(waitForPixel(kHomeTabFill, kDarkSurfaceAlt));
+    QCOMPARE(Pixels::count(grabWindow(), kDialArea, kDarkSuccess), 0);
+
+    clickWindow(kDial);
+    QVERIFY(m_service->waitFor(QStringLiteral("command connect"), kUiTimeoutMs));
+    QVERIFY(m_service->waitFor(QStringLiteral("state connected"), kUiTimeoutMs));
+    // The dial's ring turns green.
+    QTRY_VERIFY_WITH_TIMEOUT(Pixels::count(grabWindow(), kDialArea, kDarkSuccess) > 2000, kUiTimeoutMs);
+
+    // Traffic reaches the day's counters while the session runs.
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    const QString dayDown = QStringLiteral("SELECT down FROM days WHERE date = '%1'").arg(today);
+    QTRY_VERIFY_WITH_TIMEOUT(statsValue(dayDown).toLongLong() > 0, kUiTimeoutMs);
+
+    clickWindow(kDial);
+    QVERIFY(m_service->waitFor(QStringLiteral("command disconnect"), kUiTimeoutMs));
+    QVERIFY(m_service->waitFor(QStringLiteral("state disconnected"), kUiTimeoutMs));
+    QTRY_COMPARE_WITH_TIMEOUT(Pixels::count(grabWindow(), kDialArea, kDarkSuccess), 0, kUiTimeoutMs);
+
+    // One closed session with its server and traffic, and the day's totals.
+    QTRY_COMPARE_WITH_TIMEOUT(
+        statsValue(
+            QStringLiteral("SELECT COUNT(*) FROM sessions WHERE ended_at IS NOT NULL AND ended_at <> ''"))
+            .toInt(),
+        1, kUiTimeoutMs);
+    QCOMPARE(statsValue(QStringLiteral("SELECT COUNT(*) FROM sessions")).toInt(), 1);
+    QVERIFY(!statsValue(QStringLiteral("SELECT endpoint FROM sessions")).toString().isEmpty());
+    QCOMPARE(statsValue(QStringLiteral("SELECT transport FROM sessions")).toString(), QStringLiteral("tls"));
+    QVERIFY(statsValue(QStringLiteral("SELECT down FROM sessions")).toLongLong() > 0);
+    QVERIFY(statsValue(QStringLiteral("SELECT up FROM days WHERE date = '%1'").arg(today)).toLongLong() > 0);
+
+    // The statistics tab draws today's bar, the week's tallest, in full accent.
+    clickWindow(kStatsTab);
+    QTRY_VERIFY_WITH_TIMEOUT(Pixels::count(grabWindow(), kContentArea, kDarkAccent, 10) > 1500, kUiTimeoutMs);
+}
+
+void TestEndToEnd::themeAndLanguageSurviveRestart()
+{
+    QVERIFY(startService({QStringLiteral("--signed-in")}));
+    QVERIFY(startApp());
+    QVERIFY(waitForWindow(kDarkBg));
+    QVERIFY(m_service->waitFor(QStringLiteral("handshake accepted"), kStartTimeoutMs));
+    QVERIFY(waitForPixel(kHomeTabFill, kDarkSurfaceAlt));
+    const QImage englishTabs = grabWindow().copy(kTabBarArea);
+
+    clickWindow(kThemeButton);
+    QVERIFY(waitForPixel(kBackgroundProbe, kLightBg));
+
+    clickWindow(kSettingsTab);
+    QVERIFY(waitForPixel(kHomeTabFill, kDarkBg));
+    // The language row is near the end of the list, which stops hard there:
+    // wheel down until the picture no longer moves.
+    QImage before;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            m_desktop.scroll(m_window.geometry.topLeft() + QPoint(200, 350), 10);
+            m_desktop.parkPointer();
+            const QImage after = grabWindow().copy(kContentArea);
+            const bool settled = after == before;
+            before = after;
+            return settled;
+        },
+        kUiTimeoutMs));
+    clickWindow(kLanguageRu);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        QSettings(settingsPath(), QSettings::IniFormat).value(QStringLiteral("ui/language")),
+        QVariant(QStringLiteral("ru")), kUiTimeoutMs);
+    QCOMPARE(QSettings(settingsPath(), QSettings::IniFormat).value(QStringLiteral("ui/darkTheme")).toBool(),
+        false);
+
+    clickWindow(kHomeTab);
+    QImage russianTabs;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        Pixels::difference(russianTabs = grabWindow().copy(kTabBarArea), englishTabs) > 0.01, kUiTimeoutMs);
+
+    QVERIFY(quitFromTray());
+    QVERIFY(startApp());
+    QVERIFY(waitForWindow(kLightBg));
+    // Same labels as before the restart: the Russian ones.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        Pixels::difference(grabWindow().copy(kTabBarArea), russianTabs) < 0.002, kUiTimeoutMs);
+}
+
+void TestEndToEnd::trayQuit_data()
+{
+    QTest::addColumn<QString>("killSwitch");
+    QTest::addColumn<int>("shutdowns");
+    QTest::newRow("kill switch never: the service is asked to shut down") << QStringLiteral("never") << 1;
+    QTest::newRow("kill switch always: the service keeps running") << QStringLiteral("always") << 0;
+    QTest::newRow("kill switch on connect: the service keeps running") << QStringLiteral("on_connect") << 0;
+}
+
+void TestEndToEnd::trayQuit()
+{
+    QFETCH(QString, killSwitch);
+    QFETCH(int, shutdowns);
+    QVERIFY(startService({QStringLiteral("--signed-in")}));
+    QVERIFY(startApp());
+    QVERIFY(waitForWindow());
+    QVERIFY(m_service->waitFor(QStringLiteral("handshake accepted"), kStartTimeoutMs));
+
+    clickWindow(kSettingsTab);
+    QVERIFY(waitForPixel(kHomeTabFill, kDarkBg));
+    clickWindow(QPoint(kKillSwitchSegmentX.value(killSwitch), kKillSwitchRowY));
+    QVERIFY(m_service->waitFor(QStringLiteral("command set_kill_switch"), kUiTimeoutMs));
+    // The service's answer comes back as the chosen segment.
+    QVERIFY(waitForPixel(QPoint(kKillSwitchFillX.value(killSwitch), kKillSwitchRowY), kDarkSurfaceAlt));
+
+    QVERIFY(quitFromTray());
+    QVERIFY(m_service->waitFor(QStringLiteral("client left"), kUiTimeoutMs));
+    QCOMPARE(m_service->count(QStringLiteral("command shutdown")), shutdowns);
+}
+
+void TestEndToEnd::secondStartRaisesFirst_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("shownAtStart");
+    QTest::newRow("started minimised") << QStringList {QStringLiteral("--minimized")} << false;
+    QTest::newRow("option in another letter case is not the option")
+        << QStringList {QStringLiteral("--Minimized")} << true;
+    QTest::newRow("option with a suffix is not the option")
+        << QStringList {QStringLiteral("--minimized=1")} << true;
+}
+
+void TestEndToEnd::secondStartRaisesFirst()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, shownAtStart);
+    QVERIFY(startService({QStringLiteral("--signed-in")}));
+    QVERIFY(startApp(arguments));
+    // The link comes up after the window would have been shown.
+    QVERIFY(m_service->waitFor(QStringLiteral("handshake accepted"), kStartTimeoutMs));
+    if (shownAtStart) {
+        QVERIFY(waitForWindow());
+    } else {
+        QVERIFY(!m_desktop.isViewable(m_desktop.window(kTitle, kWindowSize).id));
+        // The tray icon stands in for the window.
+        const QRect panel = m_desktop.trayPanel();
+        const QList<X11Desktop::Window> icons = m_desktop.windows(kTitle);
+        QVERIFY(std::any_of(icons.cbegin(), icons.cend(), [&](const X11Desktop::Window &w) {
+            return panel.intersects(w.geometry) && m_desktop.isViewable(w.id);
+        }));
+    }
+
+    QProcess second;
+    second.start(QStringLiteral(VANTRELVPN_PATH), {});
+    QVERIFY(second.waitForFinished(kExitTimeoutMs));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QVERIFY(waitForWindow());
+    QCOMPARE(m_app->state(), QProcess::Running);
+    // Only the first process ever reached the service.
+    QCOMPARE(m_service->count(QStringLiteral("handshake accepted")), 1);
+}
+
+void TestEndToEnd::updateEndsProcessWithoutShutdown()
+{
+    QVERIFY(startService(
+        {QStringLiteral("--signed-in"), QStringLiteral("--offer-update"), QStringLiteral("0.6.0")}));
+    QVERIFY(startApp());
+    QVERIFY(waitForWindow());
+    QVERIFY(m_service->waitFor(QStringLiteral("handshake accepted"), kStartTimeoutMs));
+
+    clickWindow(kSettingsTab);
+    QVERIFY(waitForPixel(kHomeTabFill, kDarkBg));
+    clickWindow(kUpdateButton);
+    QVERIFY(m_service->waitFor(QStringLiteral("command install_update"), kUiTimeoutMs));
+    // Downloaded: the button turns into the primary "restart" one.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        Pixels::count(grabWindow(), kUpdateButtonArea, kPrimaryFill, kPrimaryTolerance) > 600,
+        kUiTimeoutMs * 3);
+
+    clickWindow(kUpdateButton);
+    QVERIFY(m_service->waitFor(QStringLiteral("command apply_update"), kUiTimeoutMs));
+    QVERIFY(m_app->waitForFinished(kExitTimeoutMs));
+    QCOMPARE(m_app->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_app->exitCode(), 0);
+    // The service restarts itself for the update; the app must not stop it.
+    QVERIFY(m_service->waitFor(QStringLiteral("client left"), kUiTimeoutMs));
+    QCOMPARE(m_service->count(QStringLiteral("command shutdown")), 0);
+}
+
+void TestEndToEnd::reconnectsAfterServiceRestart()
+{
+    QVERIFY(startService({QStringLiteral("--signed-in")}));
+    QVERIFY(startApp());
+    QVERIFY(waitForWindow());
+    QVERIFY(m_service->waitFor(QStringLiteral("handshake accepted"), kStartTimeoutMs));
+    QVERIFY(waitForPixel(kHomeTabFill, kDarkSurfaceAlt));
+
+    // Gone for two seconds, back with a new token.
+    m_service->control(QStringLiteral("restart 2000"));
+    QVERIFY(m_service->waitFor(QStringLiteral("client left"), kUiTimeoutMs));
+    QVERIFY(m_service->waitFor(QStringLiteral("handshake accepted"), kStartTimeoutMs, 2));
+    QCOMPARE(m_service->count(QStringLiteral("handshake refused")), 0);
+
+    // The link works again: the dial connects.
+    clickWindow(kDial);
+    QVERIFY(m_service->waitFor(QStringLiteral("state connected"), kUiTimeoutMs));
+    QTRY_VERIFY_WITH_TIMEOUT(Pixels::count(grabWindow(), kDialArea, kDarkSuccess) > 2000, kUiTimeoutMs);
+}
+
+void TestEndToEnd::refusedAccessShowsDialog()
+{
+    // An unprivileged user whose socket access the service refuses.
+    const passwd *user = ::getpwnam("nobody");
+    if (!user)
+        QSKIP("no user \"nobody\" to run the app as");
+    const uid_t uid = user->pw_uid;
+    const gid_t gid = user->pw_gid;
+
+    // The user's own home, runtime folder and a copy of the display's key.
+    const QString home = m_root + QStringLiteral("/nobody");
+    QDir().mkpath(home + QStringLiteral("/runtime"));
+    QFile::setPermissions(
+        home + QStringLiteral("/runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString authority = home + QStringLiteral("/Xauthority");
+    QFile::remove(authority);
+    QVERIFY(QFile::copy(environmentPath("XAUTHORITY"), authority));
+    for (const QString &path : {home, home + QStringLiteral("/runtime"), authority})
+        QCOMPARE(::chown(QFile::encodeName(path).constData(), uid, gid), 0);
+    // The session folder lies on the way to the user's home.
+    QFile::setPermissions(
+        m_root, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther);
+
+    QVERIFY(startService({QStringLiteral("--signed-in"), QStringLiteral("--refuse-access")}));
+    delete m_app;
+    m_app = new QProcess(this);
+    m_app->setProcessChannelMode(QProcess::MergedChannels);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/runtime"));
+    env.insert(QStringLiteral("XAUTHORITY"), authority);
+    env.insert(QStringLiteral("USER"), QStringLiteral("nobody"));
+    m_app->setProcessEnvironment(env);
+    m_app->setWorkingDirectory(home);
+    m_app->setChildProcessModifier([uid, gid] {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+            ::_exit(126);
+    });
+    m_app->start(QStringLiteral(VANTRELVPN_PATH), {});
+    QVERIFY(m_app->waitForStarted(kStartTimeoutMs));
+    QVERIFY(waitForWindow());
+
+    // The dialog: a light box over the dimmed sign-in screen.
+    const QRect middle(150, 300, 100, 40);
+    QTRY_VERIFY_WITH_TIMEOUT(Pixels::count(grabWindow(), middle, QColor(Qt::white), 20) > 2000, kUiTimeoutMs);
+    QCOMPARE(m_service->count(QStringLiteral("client connected")), 0);
+    QCOMPARE(m_app->state(), QProcess::Running);
+
+    // Once the socket lets the user in, the client gets through by itself.
+    m_service->control(QStringLiteral("allow-access"));
+    QVERIFY(m_service->waitFor(QStringLiteral("handshake accepted"), kStartTimeoutMs));
+}
+
+QTEST_MAIN(TestEndToEnd)
+#include "tst_e2e.moc"
