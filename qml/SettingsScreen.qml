@@ -4,6 +4,10 @@ import QtQuick.Layouts
 // The settings tab. Every control shows a property of the object that owns
 // the preference and answers with that object's setter or command; the new
 // value comes back through the binding.
+//
+// Rows with word-wrapped text are positioned by hand with explicit widths:
+// a layout that sizes a wrapped text keeps the height of the first pass and
+// leaves it overlapping the next row once the width settles.
 Item {
     id: root
 
@@ -13,6 +17,7 @@ Item {
 
     readonly property var t: appSettings.t
     readonly property bool updateShown: pipeClient.updateAvailable || pipeClient.isUpdating || pipeClient.updateReady
+    readonly property real cardWidth: flick.width
 
     function initials(name) {
         return name.length > 0 ? name.substring(0, 2).toUpperCase() : "•";
@@ -35,111 +40,163 @@ Item {
         color: appSettings.fg
         font.pixelSize: 14
         font.bold: true
+        wrapMode: Text.WordWrap
     }
 
     component RowDesc: PlainText {
-        Layout.fillWidth: true
         color: appSettings.fgMuted
         font.pixelSize: 14
         wrapMode: Text.WordWrap
     }
 
     component Divider: Rectangle {
-        Layout.fillWidth: true
         implicitHeight: 1
         color: appSettings.border
     }
 
     // A card as tall as its rows, which are stacked without spacing.
     component GroupCard: Card {
+        id: groupCard
+
         default property alias rows: rowColumn.data
 
-        Layout.fillWidth: true
-        implicitHeight: rowColumn.implicitHeight
+        implicitHeight: rowColumn.height
 
-        ColumnLayout {
+        Column {
             id: rowColumn
 
-            anchors.left: parent.left
-            anchors.right: parent.right
-            anchors.top: parent.top
-            spacing: 0
+            width: groupCard.width
         }
     }
 
-    // Title and description on the left, a switch at its natural size on the right.
-    component SwitchRow: RowLayout {
-        id: switchRow
+    // Title and description on the left taking the spare width, a control at
+    // its natural size on the right, vertically centred.
+    component ControlRow: Item {
+        id: controlRow
 
-        property alias title: switchTitle.text
-        property alias desc: switchDesc.text
-        property alias checked: toggle.checked
-        property string switchName
+        property alias title: rowTitle.text
+        property alias titleColor: rowTitle.color
+        property alias desc: rowDesc.text
+        property string namePrefix
+        property int topMargin: 12
+        property int bottomMargin: 12
+        property int sideMargin: 15
+        property int gap: 14
+        default property alias control: controlSlot.data
 
-        signal toggled(bool value)
+        implicitHeight: topMargin + Math.max(textColumn.height, controlSlot.height) + bottomMargin
 
-        Layout.fillWidth: true
-        Layout.leftMargin: 15
-        Layout.rightMargin: 15
-        spacing: 14
+        Column {
+            id: textColumn
 
-        ColumnLayout {
-            Layout.fillWidth: true
+            x: controlRow.sideMargin
+            y: controlRow.topMargin + Math.max(0, controlSlot.height - height) / 2
+            width: controlRow.width - 2 * controlRow.sideMargin - controlRow.gap - controlSlot.width
             spacing: 1
 
             RowTitle {
-                id: switchTitle
+                id: rowTitle
 
-                Layout.fillWidth: true
-                wrapMode: Text.WordWrap
+                objectName: controlRow.namePrefix + "Title"
+                width: textColumn.width
             }
             RowDesc {
-                id: switchDesc
+                id: rowDesc
+
+                objectName: controlRow.namePrefix + "Desc"
+                width: textColumn.width
+                visible: text !== ""
             }
         }
+        Item {
+            id: controlSlot
+
+            x: controlRow.width - controlRow.sideMargin - width
+            y: controlRow.topMargin + Math.max(0, textColumn.height - height) / 2
+            width: childrenRect.width
+            height: childrenRect.height
+        }
+    }
+
+    component SwitchRow: ControlRow {
+        id: switchRow
+
+        property alias checked: toggle.checked
+
+        signal toggled(bool value)
+
         ToggleSwitch {
             id: toggle
 
-            objectName: switchRow.switchName
-            Accessible.name: switchTitle.text
+            objectName: switchRow.namePrefix + "Switch"
+            Accessible.name: switchRow.title
             onToggled: value => switchRow.toggled(value)
         }
     }
 
+    component ButtonRow: ControlRow {
+        id: buttonRow
+
+        property alias buttonText: button.text
+        property alias variant: button.variant
+        property alias buttonEnabled: button.enabled
+
+        signal clicked
+
+        PrimaryButton {
+            id: button
+
+            objectName: buttonRow.namePrefix + "Button"
+            small: true
+            Accessible.name: buttonRow.title + ": " + text
+            onClicked: buttonRow.clicked()
+        }
+    }
+
     // Title, description, then a segmented control across the full width.
-    component SegRow: ColumnLayout {
+    component SegRow: Item {
         id: segRow
 
         property alias title: segTitle.text
         property alias desc: segDesc.text
         property alias model: seg.model
         property alias value: seg.value
-        property string segName
+        property string namePrefix
+        property int topMargin: 12
+        property int bottomMargin: 12
 
         signal picked(var value)
 
-        Layout.fillWidth: true
-        Layout.leftMargin: 15
-        Layout.rightMargin: 15
-        spacing: 10
+        implicitHeight: topMargin + segColumn.height + bottomMargin
 
-        RowTitle {
-            id: segTitle
+        Column {
+            id: segColumn
 
-            Layout.fillWidth: true
-            wrapMode: Text.WordWrap
-        }
-        RowDesc {
-            id: segDesc
-        }
-        SegControl {
-            id: seg
+            x: 15
+            y: segRow.topMargin
+            width: segRow.width - 30
+            spacing: 10
 
-            objectName: segRow.segName
-            Layout.fillWidth: true
-            stretch: true
-            Accessible.name: segTitle.text
-            onChanged: value => segRow.picked(value)
+            RowTitle {
+                id: segTitle
+
+                width: segColumn.width
+            }
+            RowDesc {
+                id: segDesc
+
+                objectName: segRow.namePrefix + "Desc"
+                width: segColumn.width
+            }
+            SegControl {
+                id: seg
+
+                objectName: segRow.namePrefix + "Seg"
+                width: segColumn.width
+                stretch: true
+                Accessible.name: segTitle.text
+                onChanged: value => segRow.picked(value)
+            }
         }
     }
 
@@ -153,11 +210,11 @@ Item {
         anchors.topMargin: 14
         clip: true
         contentWidth: width
-        contentHeight: column.implicitHeight + 20
+        contentHeight: column.height + 20
         flickableDirection: Flickable.VerticalFlick
         boundsBehavior: Flickable.StopAtBounds
 
-        ColumnLayout {
+        Column {
             id: column
 
             width: flick.width
@@ -173,47 +230,31 @@ Item {
 
             // Above the groups: an offered update is the one thing here the
             // user is expected to act on.
-            Card {
-                id: updateCard
+            Loader {
+                width: root.cardWidth
+                active: root.updateShown
+                visible: active
 
-                objectName: "updateCard"
-                Layout.fillWidth: true
-                visible: root.updateShown
-                implicitHeight: updateRow.implicitHeight + 28 + (progressTrack.visible ? progressTrack.height + 12 : 0)
-                border.color: Qt.rgba(appSettings.accent.r, appSettings.accent.g, appSettings.accent.b, 0.35)
+                sourceComponent: Card {
+                    objectName: "updateCard"
+                    implicitHeight: updateRow.height + (progressTrack.visible ? progressTrack.height + 12 : 0)
+                    border.color: Qt.rgba(appSettings.accent.r, appSettings.accent.g, appSettings.accent.b, 0.35)
 
-                RowLayout {
-                    id: updateRow
+                    ButtonRow {
+                        id: updateRow
 
-                    anchors.left: parent.left
-                    anchors.right: parent.right
-                    anchors.top: parent.top
-                    anchors.margins: 14
-                    spacing: 12
-
-                    ColumnLayout {
-                        Layout.fillWidth: true
-                        spacing: 1
-
-                        RowTitle {
-                            objectName: "updateTitle"
-                            Layout.fillWidth: true
-                            wrapMode: Text.WordWrap
-                            color: appSettings.accentStrong
-                            text: pipeClient.updateReady ? root.t.updReadyTitle : pipeClient.updateVersion !== "" ? root.t.updateAvailable + " " + pipeClient.updateVersion : root.t.updateAvailable
-                        }
-                        RowDesc {
-                            objectName: "updateDesc"
-                            text: pipeClient.isUpdating ? root.t.downloading + "… " + pipeClient.updateProgress + "%" : pipeClient.updateReady ? root.t.updReadyDesc : root.t.updateReadyText
-                        }
-                    }
-                    PrimaryButton {
-                        objectName: "updateButton"
-                        small: true
+                        width: parent.width
+                        namePrefix: "update"
+                        topMargin: 14
+                        bottomMargin: 14
+                        sideMargin: 14
+                        gap: 12
+                        titleColor: appSettings.accentStrong
+                        title: pipeClient.updateReady ? root.t.updReadyTitle : pipeClient.updateVersion !== "" ? root.t.updateAvailable + " " + pipeClient.updateVersion : root.t.updateAvailable
+                        desc: pipeClient.isUpdating ? root.t.downloading + "… " + pipeClient.updateProgress + "%" : pipeClient.updateReady ? root.t.updReadyDesc : root.t.updateReadyText
+                        buttonText: pipeClient.updateReady ? root.t.restartNow : root.t.installUpdate
                         variant: pipeClient.updateReady ? "primary" : "ghost"
-                        enabled: !pipeClient.isUpdating
-                        text: pipeClient.updateReady ? root.t.restartNow : root.t.installUpdate
-                        Accessible.name: text
+                        buttonEnabled: !pipeClient.isUpdating
                         onClicked: {
                             if (pipeClient.updateReady)
                                 pipeClient.sendApplyUpdate();
@@ -221,39 +262,34 @@ Item {
                                 pipeClient.sendInstallUpdate();
                         }
                     }
-                }
-
-                Rectangle {
-                    id: progressTrack
-
-                    objectName: "updateProgressTrack"
-                    visible: pipeClient.isUpdating
-                    anchors.left: parent.left
-                    anchors.right: parent.right
-                    anchors.bottom: parent.bottom
-                    anchors.leftMargin: 14
-                    anchors.rightMargin: 14
-                    anchors.bottomMargin: 12
-                    height: 4
-                    radius: 2
-                    color: appSettings.surfaceAlt
-                    Accessible.role: Accessible.ProgressBar
-                    Accessible.name: root.t.downloading
 
                     Rectangle {
-                        objectName: "updateProgressFill"
-                        anchors.left: parent.left
-                        anchors.top: parent.top
-                        anchors.bottom: parent.bottom
-                        // The service's value is shown as it comes in the text;
-                        // only the drawing is kept inside the track.
-                        width: progressTrack.width * Math.max(0, Math.min(100, pipeClient.updateProgress)) / 100
-                        radius: 2
-                        color: appSettings.accent
+                        id: progressTrack
 
-                        Behavior on width {
-                            NumberAnimation {
-                                duration: 200
+                        objectName: "updateProgressTrack"
+                        visible: pipeClient.isUpdating
+                        x: 14
+                        y: parent.height - 12 - height
+                        width: parent.width - 28
+                        height: 4
+                        radius: 2
+                        color: appSettings.surfaceAlt
+                        Accessible.role: Accessible.ProgressBar
+                        Accessible.name: root.t.downloading
+
+                        Rectangle {
+                            objectName: "updateProgressFill"
+                            height: parent.height
+                            // The service's value is shown as it comes in the
+                            // text; only the drawing is kept inside the track.
+                            width: progressTrack.width * Math.max(0, Math.min(100, pipeClient.updateProgress)) / 100
+                            radius: 2
+                            color: appSettings.accent
+
+                            Behavior on width {
+                                NumberAnimation {
+                                    duration: 200
+                                }
                             }
                         }
                     }
@@ -264,10 +300,12 @@ Item {
                 text: String(root.t.groupProtection).toUpperCase()
             }
             GroupCard {
+                width: root.cardWidth
+
                 SegRow {
-                    Layout.topMargin: 15
-                    Layout.bottomMargin: 12
-                    segName: "killSwitchSeg"
+                    width: root.cardWidth
+                    topMargin: 15
+                    namePrefix: "killSwitch"
                     title: root.t.killSwitch
                     desc: root.t.killSwitchDesc
                     model: [
@@ -287,11 +325,13 @@ Item {
                     value: pipeClient.killSwitchMode
                     onPicked: value => pipeClient.sendSetKillSwitchMode(value)
                 }
-                Divider {}
+                Divider {
+                    width: root.cardWidth
+                }
                 SegRow {
-                    Layout.topMargin: 12
-                    Layout.bottomMargin: 15
-                    segName: "transportSeg"
+                    width: root.cardWidth
+                    bottomMargin: 15
+                    namePrefix: "transport"
                     title: root.t.transport
                     desc: appSettings.transport === "reality" ? root.t.protoDescReality : root.t.protoDescWg
                     model: [
@@ -313,20 +353,24 @@ Item {
                 text: String(root.t.groupTraffic).toUpperCase()
             }
             GroupCard {
+                width: root.cardWidth
+
                 SwitchRow {
-                    Layout.topMargin: 15
-                    Layout.bottomMargin: 12
-                    switchName: "whitelistSwitch"
+                    width: root.cardWidth
+                    topMargin: 15
+                    namePrefix: "whitelist"
                     title: root.t.whitelist
                     desc: root.t.whitelistDesc
                     checked: appSettings.whitelist
                     onToggled: value => appSettings.setWhitelist(value)
                 }
-                Divider {}
+                Divider {
+                    width: root.cardWidth
+                }
                 SwitchRow {
-                    Layout.topMargin: 12
-                    Layout.bottomMargin: 15
-                    switchName: "gamesSwitch"
+                    width: root.cardWidth
+                    bottomMargin: 15
+                    namePrefix: "games"
                     title: root.t.games
                     desc: root.t.gamesDesc
                     checked: appSettings.games
@@ -338,56 +382,67 @@ Item {
                 text: String(root.t.groupApp).toUpperCase()
             }
             GroupCard {
+                width: root.cardWidth
+
                 SwitchRow {
-                    Layout.topMargin: 15
-                    Layout.bottomMargin: 12
-                    switchName: "autostartSwitch"
+                    width: root.cardWidth
+                    topMargin: 15
+                    namePrefix: "autostart"
                     title: root.t.startWithWindows
                     desc: root.t.startWithWindowsDesc
                     checked: appSettings.autostart
                     onToggled: value => appSettings.setAutostart(value)
                 }
-                Divider {}
+                Divider {
+                    width: root.cardWidth
+                }
                 SwitchRow {
-                    objectName: "themeRow"
-                    Layout.topMargin: 12
-                    Layout.bottomMargin: 12
-                    switchName: "themeSwitch"
+                    width: root.cardWidth
+                    namePrefix: "theme"
                     title: root.t.darkTheme
                     desc: appSettings.darkTheme ? root.t.darkOn : root.t.darkOff
                     checked: appSettings.darkTheme
                     onToggled: value => appSettings.setDarkTheme(value)
                 }
-                Divider {}
-                RowLayout {
-                    Layout.fillWidth: true
-                    Layout.leftMargin: 15
-                    Layout.rightMargin: 15
-                    Layout.topMargin: 12
-                    Layout.bottomMargin: 15
-                    spacing: 14
+                Divider {
+                    width: root.cardWidth
+                }
+                Item {
+                    width: root.cardWidth
+                    implicitHeight: 12 + languageRow.implicitHeight + 15
 
-                    RowTitle {
-                        id: languageTitle
+                    RowLayout {
+                        id: languageRow
 
-                        Layout.fillWidth: true
-                        text: root.t.language
-                    }
-                    SegControl {
-                        objectName: "languageSeg"
-                        model: [
-                            {
-                                "label": "RU",
-                                "value": "ru"
-                            },
-                            {
-                                "label": "EN",
-                                "value": "en"
-                            }
-                        ]
-                        value: appSettings.language
-                        Accessible.name: languageTitle.text
-                        onChanged: value => appSettings.setLanguage(value)
+                        x: 15
+                        y: 12
+                        width: root.cardWidth - 30
+                        spacing: 14
+
+                        RowTitle {
+                            id: languageTitle
+
+                            Layout.fillWidth: true
+                            wrapMode: Text.NoWrap
+                            elide: Text.ElideRight
+                            text: root.t.language
+                        }
+                        SegControl {
+                            objectName: "languageSeg"
+                            model: [
+                                {
+                                    "label": "RU",
+                                    "value": "ru"
+                                },
+                                {
+                                    "label": "EN",
+                                    "value": "en"
+                                }
+                            ]
+                            value: appSettings.language
+                            Accessible.name: languageTitle.text
+                            onChanged: value => appSettings.setLanguage(value)
+                        }
                     }
                 }
             }
@@ -396,89 +451,83 @@ Item {
                 text: String(root.t.groupMaintenance).toUpperCase()
             }
             GroupCard {
-                RowLayout {
-                    Layout.fillWidth: true
-                    Layout.leftMargin: 15
-                    Layout.rightMargin: 15
-                    Layout.topMargin: 15
-                    Layout.bottomMargin: 12
-                    spacing: 14
+                width: root.cardWidth
 
-                    ColumnLayout {
-                        Layout.fillWidth: true
-                        spacing: 1
-
-                        RowTitle {
-                            id: diagTitle
-
-                            Layout.fillWidth: true
-                            wrapMode: Text.WordWrap
-                            text: root.t.diagTitle
-                        }
-                        RowDesc {
-                            objectName: "diagDesc"
-                            text: root.diagPath !== "" ? root.t.saveDiagDone : root.t.diagSubtitle
-                        }
-                    }
-                    PrimaryButton {
-                        objectName: "diagButton"
-                        small: true
-                        variant: "ghost"
-                        text: root.t.save
-                        Accessible.name: diagTitle.text + ": " + text
-                        onClicked: pipeClient.sendGetDiag()
-                    }
+                ButtonRow {
+                    width: root.cardWidth
+                    topMargin: 15
+                    namePrefix: "diag"
+                    title: root.t.diagTitle
+                    desc: root.diagPath !== "" ? root.t.saveDiagDone : root.t.diagSubtitle
+                    buttonText: root.t.save
+                    variant: "ghost"
+                    onClicked: pipeClient.sendGetDiag()
                 }
-                Divider {}
-                RowLayout {
-                    Layout.fillWidth: true
-                    Layout.leftMargin: 15
-                    Layout.rightMargin: 15
-                    Layout.topMargin: 12
-                    Layout.bottomMargin: 15
-                    spacing: 11
+                Divider {
+                    width: root.cardWidth
+                }
+                Item {
+                    width: root.cardWidth
+                    implicitHeight: 12 + accountRow.implicitHeight + 15
 
-                    Rectangle {
-                        implicitWidth: 32
-                        implicitHeight: 32
-                        radius: 16
-                        color: appSettings.surfaceAlt
-                        border.width: 1
-                        border.color: appSettings.borderStrong
+                    RowLayout {
+                        id: accountRow
 
-                        PlainText {
-                            objectName: "accountInitials"
-                            anchors.centerIn: parent
-                            text: root.initials(pipeClient.username)
-                            color: appSettings.fg
-                            font.pixelSize: 13
-                            font.bold: true
+                        x: 15
+                        y: 12
+                        width: root.cardWidth - 30
+                        spacing: 11
+
+                        Rectangle {
+                            implicitWidth: 32
+                            implicitHeight: 32
+                            radius: 16
+                            color: appSettings.surfaceAlt
+                            border.width: 1
+                            border.color: appSettings.borderStrong
+
+                            PlainText {
+                                objectName: "accountInitials"
+                                anchors.centerIn: parent
+                                text: root.initials(pipeClient.username)
+                                color: appSettings.fg
+                                font.pixelSize: 13
+                                font.bold: true
+                            }
                         }
-                    }
-                    RowTitle {
-                        objectName: "accountName"
-                        Layout.fillWidth: true
-                        elide: Text.ElideRight
-                        text: pipeClient.username !== "" ? pipeClient.username : root.t.account
-                    }
-                    PrimaryButton {
-                        objectName: "logoutButton"
-                        small: true
-                        variant: "danger-ghost"
-                        text: root.t.logOut
-                        Accessible.name: text
-                        onClicked: pipeClient.sendLogout()
+                        RowTitle {
+                            objectName: "accountName"
+                            Layout.fillWidth: true
+                            wrapMode: Text.NoWrap
+                            elide: Text.ElideRight
+                            text: pipeClient.username !== "" ? pipeClient.username : root.t.account
+                        }
+                        PrimaryButton {
+                            objectName: "logoutButton"
+                            small: true
+                            variant: "danger-ghost"
+                            text: root.t.logOut
+                            Accessible.name: text
+                            onClicked: pipeClient.sendLogout()
+                        }
                     }
                 }
             }
 
-            PlainText {
-                objectName: "versionLine"
-                Layout.alignment: Qt.AlignHCenter
-                Layout.bottomMargin: 6
-                text: root.t.daemon + " v" + (trayManager.version !== "" ? trayManager.version : "—") + " · " + root.t.clientWord + " v" + Qt.application.version
-                color: appSettings.fgMuted
-                font.pixelSize: 13
+            // 6 between the version line and the end of the column.
+            Item {
+                width: root.cardWidth
+                implicitHeight: versionLine.implicitHeight + 6
+
+                PlainText {
+                    id: versionLine
+
+                    objectName: "versionLine"
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    text: root.t.daemon + " v" + (trayManager.version !== "" ? trayManager.version : "—") + " · " + root.t.clientWord + " v" + Qt.application.version
+                    color: appSettings.fgMuted
+                    font.pixelSize: 13
+                }
             }
         }
     }

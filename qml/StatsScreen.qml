@@ -54,17 +54,18 @@ Item {
         anchors.topMargin: 14
         clip: true
         contentWidth: width
-        contentHeight: column.implicitHeight + 20
+        contentHeight: column.height + 20
         flickableDirection: Flickable.VerticalFlick
 
-        ColumnLayout {
+        // A positioner with explicit widths: the empty note wraps, and a
+        // layout would keep the height of its first, narrower pass.
+        Column {
             id: column
 
             width: flick.width
             spacing: 12
 
-            ColumnLayout {
-                Layout.fillWidth: true
+            Column {
                 spacing: 2
 
                 Caption {
@@ -84,7 +85,7 @@ Item {
 
             Caption {
                 objectName: "noStatsNote"
-                Layout.fillWidth: true
+                width: column.width
                 visible: !root.hasData
                 text: appSettings.t.noStats
                 color: appSettings.fgMuted
@@ -93,7 +94,7 @@ Item {
             }
 
             GridLayout {
-                Layout.fillWidth: true
+                width: column.width
                 columns: 2
                 columnSpacing: 10
                 rowSpacing: 10
@@ -139,13 +140,13 @@ Item {
             }
 
             Item {
-                Layout.fillWidth: true
+                width: column.width
                 implicitHeight: 12
             }
 
             Card {
                 objectName: "chartCard"
-                Layout.fillWidth: true
+                width: column.width
                 implicitHeight: 178
 
                 ColumnLayout {
