@@ -5,10 +5,12 @@
 #include "UiFixture.h"
 
 #include <QDateTime>
+#include <QImage>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QTest>
 
+#include <cmath>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -136,6 +138,22 @@ private slots:
         // The arc shows only while connecting, the glow only while connected.
         QCOMPARE(m_ui->item(u"dialArc"_s)->isVisible(), dialState == u"connecting"_s);
         QCOMPARE(m_ui->item(u"dialGlow"_s)->isVisible(), dialState == u"connected"_s);
+    }
+
+    void connectingArcTakesTheThemesWarningColour()
+    {
+        AppSettings *settings = m_ui->wiring()->appSettings();
+        const bool wasDark = settings->darkTheme();
+        settings->setDarkTheme(true);
+        QVERIFY(m_ui->setState(u"connecting"_s));
+        const QColor darkWarning = settings->warning();
+        QTRY_VERIFY(ringHas(darkWarning));
+
+        // The arc is painted once; the theme switch must repaint it.
+        settings->setDarkTheme(false);
+        QTRY_VERIFY(ringHas(settings->warning()));
+        QVERIFY(!ringHas(darkWarning));
+        settings->setDarkTheme(wasDark);
     }
 
     void sessionClock_data()
@@ -352,6 +370,31 @@ private slots:
     }
 
 private:
+    // Whether the dial's track band, outside the core with its glyph, shows
+    // this colour anywhere.
+    bool ringHas(const QColor &colour) const
+    {
+        QQuickItem *dial = m_ui->item(u"dial"_s);
+        const QImage image = m_ui->window()->grabWindow();
+        const qreal dpr = image.devicePixelRatio();
+        const QRectF box = dial->mapRectToScene(dial->boundingRect());
+        const QPointF centre = box.center() * dpr;
+        const qreal outer = box.width() / 2 * dpr;
+        const qreal unit = box.width() / dial->width() * dpr;
+        for (int y = int(centre.y() - outer); y < int(centre.y() + outer); ++y) {
+            for (int x = int(centre.x() - outer); x < int(centre.x() + outer); ++x) {
+                const qreal r = std::hypot(x - centre.x(), y - centre.y());
+                if (r < outer - 7 * unit || r > outer - 2 * unit || !image.rect().contains(x, y))
+                    continue;
+                const QColor pixel = image.pixelColor(x, y);
+                if (std::abs(pixel.red() - colour.red()) <= 6 && std::abs(pixel.green() - colour.green()) <= 6
+                    && std::abs(pixel.blue() - colour.blue()) <= 6)
+                    return true;
+            }
+        }
+        return false;
+    }
+
     std::unique_ptr<UiFixture> m_ui;
 };
 

@@ -5,6 +5,7 @@
 #include "PipeClient.h"
 #include "UiFixture.h"
 
+#include <QAccessible>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QSignalSpy>
@@ -176,13 +177,23 @@ private slots:
         QVERIFY(!badgeVisible(u"tab_stats"_s));
     }
 
+    void closeRequestHidesAndKeepsRunning_data()
+    {
+        QTest::addColumn<bool>("byButton");
+        QTest::newRow("window manager close") << false;
+        QTest::newRow("title bar close button") << true;
+    }
     void closeRequestHidesAndKeepsRunning()
     {
         QVERIFY(m_ui->setState(u"connected"_s));
         QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
         QSignalSpy quitting(qApp, &QCoreApplication::aboutToQuit);
 
-        m_ui->window()->close();
+        QFETCH(bool, byButton);
+        if (byButton)
+            QVERIFY(m_ui->click(u"closeButton"_s));
+        else
+            m_ui->window()->close();
         QTRY_VERIFY(!m_ui->window()->isVisible());
         QCoreApplication::processEvents();
         QCOMPARE(lastClosed.count(), 0);
@@ -191,12 +202,6 @@ private slots:
         QCOMPARE(m_ui->wiring()->pipeClient()->vpnState(), u"connected"_s);
         QVERIFY(m_ui->commands(u"disconnect"_s).isEmpty());
         QVERIFY(m_ui->commands(u"shutdown"_s).isEmpty());
-    }
-
-    void closeButtonHides()
-    {
-        QVERIFY(m_ui->click(u"closeButton"_s));
-        QTRY_VERIFY(!m_ui->window()->isVisible());
     }
 
     void toggleHidesFocusedAndRaisesOthers()
@@ -266,18 +271,34 @@ private slots:
         QTRY_VERIFY(m_ui->window()->isVisible());
     }
 
-    void themeButtonTogglesTheme()
+    void screenReaderReadsStateAndOperatesControls()
     {
-        AppSettings *settings = m_ui->wiring()->appSettings();
-        const bool dark = settings->darkTheme();
-        QVERIFY(m_ui->click(u"themeButton"_s));
-        QCOMPARE(settings->darkTheme(), !dark);
-        QCOMPARE(m_ui->item(u"themeButton"_s)->property("symbol").toString(), dark ? u"☽"_s : u"☀"_s);
-        // The light theme draws the panel's edge, the dark one does not.
-        QCOMPARE(m_ui->item(u"panel"_s)->property("border").value<QObject *>()->property("width").toInt(),
-            dark ? 1 : 0);
-        QVERIFY(m_ui->click(u"themeButton"_s));
-        QCOMPARE(settings->darkTheme(), dark);
+        const QVariantMap t = m_ui->wiring()->appSettings()->t();
+        QVERIFY(m_ui->setState(u"connected"_s));
+        QVERIFY(m_ui->waitForItem(u"mainScreen"_s));
+
+        QAccessibleInterface *status = QAccessible::queryAccessibleInterface(m_ui->item(u"statusText"_s));
+        QVERIFY(status);
+        QCOMPARE(status->text(QAccessible::Name), t.value(u"statusProtected"_s).toString());
+
+        QAccessibleInterface *dial = QAccessible::queryAccessibleInterface(m_ui->item(u"dial"_s));
+        QVERIFY(dial && dial->actionInterface());
+        QCOMPARE(dial->role(), QAccessible::Button);
+        QCOMPARE(dial->text(QAccessible::Name), t.value(u"statusProtected"_s).toString());
+        m_ui->clearCommands();
+        dial->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QVERIFY(m_ui->waitForCommand(u"disconnect"_s));
+
+        QAccessibleInterface *statsTab = QAccessible::queryAccessibleInterface(m_ui->item(u"tab_stats"_s));
+        QVERIFY(statsTab && statsTab->actionInterface());
+        QCOMPARE(statsTab->role(), QAccessible::PageTab);
+        QCOMPARE(statsTab->text(QAccessible::Name), t.value(u"tabStats"_s).toString());
+        statsTab->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QVERIFY(m_ui->waitForItem(u"statsScreen"_s));
+
+        QAccessibleInterface *close = QAccessible::queryAccessibleInterface(m_ui->item(u"closeButton"_s));
+        QVERIFY(close && !close->text(QAccessible::Name).isEmpty());
+        QVERIFY(close->text(QAccessible::Name) != u"✕"_s);
     }
 
     void accessDeniedOpensDialog()
