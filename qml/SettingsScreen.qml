@@ -19,8 +19,17 @@ Item {
     readonly property bool updateShown: pipeClient.updateAvailable || pipeClient.isUpdating || pipeClient.updateReady
     readonly property real cardWidth: flick.width
 
+    // Two characters, not two UTF-16 units: a character outside the basic
+    // plane is a surrogate pair and must not be cut in half.
     function initials(name) {
-        return name.length > 0 ? name.substring(0, 2).toUpperCase() : "•";
+        if (name.length === 0)
+            return "•";
+        let end = 0;
+        for (let i = 0; i < 2 && end < name.length; ++i) {
+            const unit = name.charCodeAt(end);
+            end += unit >= 0xD800 && unit <= 0xDBFF && end + 1 < name.length ? 2 : 1;
+        }
+        return name.substring(0, end).toUpperCase();
     }
 
     component PlainText: Text {

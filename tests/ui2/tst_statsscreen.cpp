@@ -164,8 +164,6 @@ void TestStatsScreen::bars_data()
     QTest::newRow("traffic today only") << Seeds {{0, 100, 900}} << QList<int> {4, 4, 4, 4, 4, 4, 96};
     QTest::newRow("busiest day mid-week scales the others")
         << Seeds {{-6, 5, 5}, {-3, 400, 600}, {-1, 0, 500}} << QList<int> {4, 4, 4, 96, 4, 48, 4};
-    QTest::newRow("upload counts as much as download")
-        << Seeds {{-5, 1000, 0}, {-4, 0, 1000}} << QList<int> {4, 96, 96, 4, 4, 4, 4};
 }
 
 void TestStatsScreen::bars()
