@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -154,6 +155,28 @@ private slots:
         QTRY_VERIFY(ringHas(settings->warning()));
         QVERIFY(!ringHas(darkWarning));
         settings->setDarkTheme(wasDark);
+    }
+
+    void endlessMotionStopsWhileHidden_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("moving");
+
+        QTest::newRow("connected glow") << u"connected"_s << u"dialGlow"_s;
+        QTest::newRow("connecting arc") << u"connecting"_s << u"dialArc"_s;
+    }
+    void endlessMotionStopsWhileHidden()
+    {
+        QFETCH(QString, state);
+        QFETCH(QString, moving);
+
+        QVERIFY(m_ui->setState(state));
+        QObject *item = m_ui->item(moving);
+        QTRY_VERIFY(animating(item));
+        m_ui->window()->hide();
+        QTRY_VERIFY(!animating(item));
+        QMetaObject::invokeMethod(m_ui->window(), "showAndRaise");
+        QTRY_VERIFY(animating(item));
     }
 
     void sessionClock_data()
@@ -370,6 +393,14 @@ private slots:
     }
 
 private:
+    static bool animating(QObject *item)
+    {
+        const auto children = item->findChildren<QObject *>();
+        return std::any_of(children.begin(), children.end(), [](QObject *child) {
+            return child->inherits("QQuickAbstractAnimation") && child->property("running").toBool();
+        });
+    }
+
     // Whether the dial's track band, outside the core with its glyph, shows
     // this colour anywhere.
     bool ringHas(const QColor &colour) const
