@@ -22,6 +22,9 @@ Item {
     }
 
     function copyLink() {
+        // Without a URL there is nothing to copy, so "copied" must not show.
+        if (root.loginUrl === "")
+            return
         // QML has no clipboard API of its own; an off-screen editor has.
         clipboardEditor.text = root.loginUrl
         clipboardEditor.selectAll()

@@ -66,12 +66,17 @@ private slots:
         QCOMPARE(m_ui->openedUrls().last(), QUrl(u"https://login.example/reopen"_s));
     }
 
-    void reopenWithoutUrlOpensNothing()
+    void linksWithoutUrlDoNothing()
     {
         openBrowser(u"https://login.example/x"_s);
         m_ui->item(u"loginScreen"_s)->setProperty("loginUrl", QString());
+        QGuiApplication::clipboard()->setText(u"before"_s);
         QVERIFY(m_ui->click(u"reopenLink"_s));
+        QVERIFY(m_ui->click(u"copyLink"_s));
         QCOMPARE(m_ui->openedUrls().size(), 1);
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"before"_s);
+        QCOMPARE(
+            m_ui->text(u"copyLink"_s), m_ui->wiring()->appSettings()->t().value(u"copyLink"_s).toString());
     }
 
     void copyLinkFillsClipboardAndShowsCopiedForAWhile()
