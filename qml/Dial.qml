@@ -55,17 +55,21 @@ Item {
         visible: root.isConnected
         opacity: 0.05
 
-        SequentialAnimation on opacity {
+        SequentialAnimation {
             running: glow.visible && root.onScreen
             loops: Animation.Infinite
 
             NumberAnimation {
+                target: glow
+                property: "opacity"
                 from: 0.05
                 to: 0.14
                 duration: 1600
                 easing.type: Easing.InOutSine
             }
             NumberAnimation {
+                target: glow
+                property: "opacity"
                 from: 0.14
                 to: 0.05
                 duration: 1600

@@ -155,7 +155,8 @@ ApplicationWindow {
                         width: 22
                         height: 22
                         source: "qrc:/logo.png"
-                        sourceSize: Qt.size(44, 44)
+                        sourceSize.width: 44
+                        sourceSize.height: 44
                         fillMode: Image.PreserveAspectFit
                         smooth: true
                         mipmap: true
