@@ -64,8 +64,13 @@ Item {
                     anchors.centerIn: parent
                     spacing: 2
 
+                    // A fixed line: the glyphs come from different fallback
+                    // fonts with different heights, which would set the
+                    // labels of neighbouring tabs at different heights.
                     Text {
                         anchors.horizontalCenter: parent.horizontalCenter
+                        height: 22
+                        verticalAlignment: Text.AlignVCenter
                         text: tab.modelData.glyph
                         color: tab.lit ? appSettings.fg : appSettings.fgMuted
                         font.family: appSettings.symbolFont
