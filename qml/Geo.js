@@ -2,9 +2,10 @@
 
 // Locations of the exit nodes, keyed by the node's public address. The
 // service reports only "host:port", so the location is resolved here.
-// Entries are deployment data, maintained by hand.
+// Entries are deployment data, maintained by hand; the key below is a
+// documentation address standing in for the Amsterdam node's own.
 var nodes = {
-    "185.45.12.34": {
+    "203.0.113.10": {
         cc: "NL",
         city: { ru: "Амстердам", en: "Amsterdam" },
         country: { ru: "Нидерланды", en: "Netherlands" }
