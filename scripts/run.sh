@@ -51,6 +51,8 @@ out=$(mkdir -p "${TOUR_DIR:-tour}" && cd "${TOUR_DIR:-tour}" && pwd)
 scratch=$(mktemp -d)
 chmod 700 "$scratch"
 export XDG_RUNTIME_DIR=$scratch/runtime XDG_CONFIG_HOME=$scratch/config XDG_DATA_HOME=$scratch/data
+# The tour confirms the sign-in page itself; no browser needs to open.
+export BROWSER=true
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     trayer --edge bottom --align right --widthtype request --height 32 --SetDockType false \

@@ -53,14 +53,8 @@ void AppStartup::loadBundledFonts()
     }
 }
 
-int AppStartup::run(int &argc, char **argv)
+void AppStartup::prepareApplication()
 {
-    QSurfaceFormat format = QSurfaceFormat::defaultFormat();
-    format.setSamples(kSurfaceSamples);
-    QSurfaceFormat::setDefaultFormat(format);
-
-    QApplication app(argc, argv);
-
     loadBundledFonts();
     QFont::insertSubstitution(kInterfaceFamily, kBundledFamily);
     QFont font(kInterfaceFamily, kFontPointSize);
@@ -73,6 +67,17 @@ int AppStartup::run(int &argc, char **argv)
     // Closing the window only hides it to the tray.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(QIcon(kWindowIcon));
+}
+
+int AppStartup::run(int &argc, char **argv)
+{
+    QSurfaceFormat format = QSurfaceFormat::defaultFormat();
+    format.setSamples(kSurfaceSamples);
+    QSurfaceFormat::setDefaultFormat(format);
+
+    QApplication app(argc, argv);
+
+    prepareApplication();
 
     const QString instanceName = SingleInstance::serverName(SingleInstance::userRuntimeDir());
     if (SingleInstance::handOver(instanceName))

@@ -17,6 +17,10 @@ public:
     // root object, otherwise the event loop's result.
     int run(int &argc, char **argv);
 
+    // Fonts, default font, identity and window icon, on an existing application object. Shared with
+    // development tools that run the app's documents outside run().
+    static void prepareApplication();
+
     // Only an argument spelled exactly "--minimized" counts; the program name is not an option.
     [[nodiscard]] static bool startsMinimized(const QStringList &arguments);
 
