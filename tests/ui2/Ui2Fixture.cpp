@@ -186,6 +186,15 @@ QQuickWindow *Ui2Fixture::loadPopup()
     return m_window;
 }
 
+QQuickWindow *Ui2Fixture::loadMain()
+{
+    m_engine->load(QUrl(u"qrc:/qml/main.qml"_s));
+    if (m_engine->rootObjects().isEmpty())
+        return nullptr;
+    m_window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constLast());
+    return m_window;
+}
+
 QQuickItem *Ui2Fixture::item(const QString &objectName) const
 {
     return m_window ? findItem(m_window->contentItem(), objectName) : nullptr;

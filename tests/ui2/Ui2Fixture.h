@@ -55,6 +55,8 @@ public:
     // leaving a tab and coming back.
     void reloadScreen();
     QQuickWindow *loadPopup();
+    // The real main window, left hidden; its tray popup is a child window.
+    QQuickWindow *loadMain();
 
     [[nodiscard]] QQuickWindow *window() const { return m_window; }
     // Depth-first search of the visual tree, which also reaches delegates

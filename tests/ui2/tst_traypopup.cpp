@@ -1,6 +1,7 @@
 #include "AppSettings.h"
 #include "AppWiring.h"
 #include "FakeService.h"
+#include "PingProber.h"
 #include "PipeClient.h"
 #include "TrayManager.h"
 #include "Ui2Fixture.h"
@@ -44,6 +45,7 @@ private slots:
     void stateAndMainButton();
     void openAndQuitWhileSignedOut();
     void hidesWhenFocusMovesAway();
+    void trayRequestsThroughMainWindow();
 };
 
 void TestTrayPopup::init()
@@ -221,6 +223,35 @@ void TestTrayPopup::hidesWhenFocusMovesAway()
     QVERIFY(openAt(popup, 400, 400));
     QTRY_VERIFY(popup->isActive());
     QVERIFY(popup->isVisible());
+}
+
+void TestTrayPopup::trayRequestsThroughMainWindow()
+{
+    Ui2Fixture fixture;
+    QVERIFY(fixture.start());
+    QQuickWindow *main = fixture.loadMain();
+    QVERIFY(main);
+    auto *popup = main->findChild<QQuickWindow *>(u"trayPopup"_s);
+    QVERIFY(popup);
+    QVERIFY(!popup->isVisible());
+    TrayManager *tray = fixture.wiring().trayManager();
+    PingProber *prober = fixture.wiring().pingProber();
+
+    // A context click on the tray icon opens the popup by the icon, a second
+    // one closes it, and the show request puts it away too.
+    emit tray->popupRequested(300, 400);
+    QVERIFY(popup->isVisible());
+    QCOMPARE(popup->position(), QPoint(130, 176));
+    QTRY_VERIFY(prober->active());
+
+    emit tray->popupRequested(300, 400);
+    QVERIFY(!popup->isVisible());
+    QTRY_VERIFY(!prober->active());
+
+    emit tray->popupRequested(300, 400);
+    QVERIFY(popup->isVisible());
+    emit tray->showRequested();
+    QVERIFY(!popup->isVisible());
 }
 
 QTEST_MAIN(TestTrayPopup)
