@@ -25,6 +25,7 @@ public:
     [[nodiscard]] qsizetype bufferedBytes() const { return m_buffer.size(); }
 
 private:
+    static bool isAscii(const QByteArray &bytes);
     static void decodeLine(const QByteArray &line, QList<QJsonObject> &out);
 
     QByteArray m_buffer;

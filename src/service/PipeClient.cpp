@@ -223,10 +223,15 @@ void PipeClient::handleStatus(const QJsonObject &message)
 {
     using namespace Protocol;
 
-    if (message.contains(Key::authenticated))
-        setAuthenticated(readBool(message, Key::authenticated));
-    if (message.contains(Key::killSwitchMode)) {
-        const QString mode = readString(message, Key::killSwitchMode);
+    // Each member is looked up once: the lookups are most of what a status
+    // event costs. QJsonValue's own conversions read as readBool and
+    // readString do.
+    const QJsonValue authenticated = message.value(Key::authenticated);
+    if (!authenticated.isUndefined())
+        setAuthenticated(authenticated.toBool());
+    const QJsonValue killSwitchMode = message.value(Key::killSwitchMode);
+    if (!killSwitchMode.isUndefined()) {
+        const QString mode = killSwitchMode.toString();
         if (mode != m_killSwitchMode) {
             m_killSwitchMode = mode;
             emit killSwitchChanged();

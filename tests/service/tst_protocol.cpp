@@ -50,6 +50,11 @@ void TestProtocol::lineReader_data()
         << QList<QByteArray> {u"{\"username\":\"Иван\"}"_s.toUtf8()};
     QTest::newRow("carriage return and blanks trimmed")
         << big << QList<QByteArray> {"  \t" + a + " \r\n"} << QList<QByteArray> {a};
+    QTest::newRow("no-break spaces around the line trimmed")
+        << big << QList<QByteArray> {"\xc2\xa0" + a + "\xc2\xa0\n"} << QList<QByteArray> {a};
+    QTest::newRow("byte that is not UTF-8 read as a replacement character")
+        << big << QList<QByteArray> {QByteArray("{\"username\":\"a\xff\"}") + "\n" + b + "\n"}
+        << QList<QByteArray> {u"{\"username\":\"a\uFFFD\"}"_s.toUtf8(), b};
     QTest::newRow("blank, array, invalid and scalar lines skipped")
         << big << QList<QByteArray> {"\n   \n[1,2]\n{\"type\":\n\"text\"\n42\n" + b + "\n"}
         << QList<QByteArray> {b};
