@@ -14,16 +14,29 @@ Window {
 
     // Places the popup by the tray anchor (screen coordinates): centred above
     // it, or below it when there is no room above, and kept 8 px inside the
-    // available desktop area.
+    // available desktop area. That area spans all screens and starts where
+    // the leftmost and topmost screens start, which is left of or above 0
+    // when a screen is placed left of or above the primary one.
     function openAt(ax, ay) {
-        const sw = Screen.desktopAvailableWidth;
-        const sh = Screen.desktopAvailableHeight;
-        let px = Math.min(Math.max(8, ax - width / 2), sw - width - 8);
+        let left = Infinity;
+        let top = Infinity;
+        const screens = Qt.application.screens;
+        for (let i = 0; i < screens.length; ++i) {
+            left = Math.min(left, screens[i].virtualX);
+            top = Math.min(top, screens[i].virtualY);
+        }
+        if (!isFinite(left) || !isFinite(top)) {
+            left = 0;
+            top = 0;
+        }
+        const right = left + Screen.desktopAvailableWidth;
+        const bottom = top + Screen.desktopAvailableHeight;
+        const px = Math.min(Math.max(left + 8, ax - width / 2), right - width - 8);
         let py = ay - height - 12;
-        if (py <= 8)
+        if (py <= top + 8)
             py = ay + 12;
-        if (py + height > sh - 8)
-            py = sh - height - 8;
+        if (py + height > bottom - 8)
+            py = bottom - height - 8;
         x = Math.round(px);
         y = Math.round(py);
         show();

@@ -41,6 +41,8 @@ private slots:
     void init();
     void placement_data();
     void placement();
+    void placementAcrossScreens_data();
+    void placementAcrossScreens();
     void stateAndMainButton_data();
     void stateAndMainButton();
     void openAndQuitWhileSignedOut();
@@ -96,6 +98,30 @@ void TestTrayPopup::placement()
     QVERIFY(openAt(popup, anchor.x(), anchor.y()));
     QVERIFY(popup->isVisible());
     QCOMPARE(popup->position(), expected);
+}
+
+void TestTrayPopup::placementAcrossScreens_data()
+{
+    QTest::addColumn<QPoint>("anchor");
+    QTest::addColumn<QPoint>("expected");
+
+    // Run with a screen left of the primary one (ui2_traypopup_twoscreens):
+    // the desktop then starts left of 0.
+    const QRect area = QGuiApplication::primaryScreen()->availableVirtualGeometry();
+    if (QGuiApplication::screens().size() < 2 || area.left() >= 0)
+        QSKIP("needs a screen left of the primary one");
+
+    QTest::newRow("tray near the left edge of the left screen")
+        << QPoint(area.left() + 14, 500) << QPoint(area.left() + 8, 276);
+    QTest::newRow("tray near the right edge of the desktop")
+        << QPoint(area.right() - 10, 500) << QPoint(area.right() + 1 - 348, 276);
+    QTest::newRow("tray at the top of the left screen")
+        << QPoint(area.left() + 400, area.top() + 20) << QPoint(area.left() + 230, area.top() + 32);
+}
+
+void TestTrayPopup::placementAcrossScreens()
+{
+    placement();
 }
 
 void TestTrayPopup::stateAndMainButton_data()
