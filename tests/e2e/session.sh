@@ -5,39 +5,51 @@
 # browser as the desktop's URL handler. Everything it starts is stopped on the
 # way out, also when the program fails or is killed.
 # Usage: session.sh PROGRAM [ARGS...]
+# E2E_SESSIONS names the folder for session homes (default: $TMPDIR or /tmp);
+# E2E_KEEP=1 keeps the session home for a look afterwards.
 set -u
 
-# A display of its own on a random number: xvfb-run's search for a free one
-# races with other sessions started at the same moment.
-if [ -z "${E2E_IN_XVFB:-}" ]; then
-    export E2E_IN_XVFB=1
-    exec xvfb-run -a -n $((200 + RANDOM % 700)) -s "-screen 0 1280x800x24" "$0" "$@"
+here=$(cd "$(dirname "$0")" && pwd)
+
+# Outside the display: make the session home, which also holds the display's
+# key, run the rest under a display of its own, then remove the home. The
+# display number is drawn at random: xvfb-run's search for a free one races
+# with other sessions started at the same moment.
+if [ -z "${E2E_ROOT:-}" ]; then
+    base=${E2E_SESSIONS:-${TMPDIR:-/tmp}}
+    mkdir -p "$base"
+    E2E_ROOT=$(mktemp -d "$base/vantrelvpn-e2e.XXXXXX") || exit 1
+    export E2E_ROOT
+    trap 'if [ "${E2E_KEEP:-0}" = 1 ]; then echo "session.sh: kept $E2E_ROOT" >&2; else rm -rf "$E2E_ROOT"; fi' EXIT
+    # A display that cannot be reached (it happens now and then on a busy
+    # machine) gets two more tries on other numbers; see the exit code 75 below.
+    for _ in 1 2 3; do
+        xvfb-run -a -n $((200 + RANDOM % 700)) -e "$E2E_ROOT/xvfb.log" -f "$E2E_ROOT/Xauthority" \
+            -s "-screen 0 1280x800x24" "$0" "$@"
+        status=$?
+        [ "$status" -ne 75 ] && break
+        rm -f "$E2E_ROOT/Xauthority"
+    done
+    exit "$status"
 fi
 
-here=$(cd "$(dirname "$0")" && pwd)
-root=$(mktemp -d "${TMPDIR:-/tmp}/vantrelvpn-e2e.XXXXXX") || exit 1
+root=$E2E_ROOT
 tray_pid=
 program_pid=
 
 cleanup() {
     trap - EXIT INT TERM
-    if [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; then
-        kill "$program_pid" 2>/dev/null
-        wait "$program_pid" 2>/dev/null
-    fi
-    # Whatever the program left behind (app, service, browser) is found by
-    # its parent id, never by name, so other sessions stay untouched.
+    # The program runs in a process group of its own, so whatever it left
+    # behind (app, service, browser) is stopped by that group's id, never by
+    # name: other sessions stay untouched.
     if [ -n "$program_pid" ]; then
-        pkill -TERM -P "$program_pid" 2>/dev/null
+        kill -TERM -- "-$program_pid" 2>/dev/null
+        wait "$program_pid" 2>/dev/null
+        kill -KILL -- "-$program_pid" 2>/dev/null
     fi
     if [ -n "$tray_pid" ]; then
         kill "$tray_pid" 2>/dev/null
         wait "$tray_pid" 2>/dev/null
-    fi
-    if [ "${E2E_KEEP:-0}" = 1 ]; then
-        echo "session.sh: kept $root" >&2
-    else
-        rm -rf "$root"
     fi
 }
 trap cleanup EXIT
@@ -50,7 +62,6 @@ export XDG_CONFIG_HOME="$root/config"
 export XDG_DATA_HOME="$root/data"
 export XDG_CACHE_HOME="$root/cache"
 export XDG_RUNTIME_DIR="$root/runtime"
-export E2E_ROOT="$root"
 export E2E_BROWSER_LOG="$root/browser.log"
 unset DBUS_SESSION_BUS_ADDRESS QT_QPA_PLATFORM SESSION_MANAGER
 
@@ -70,22 +81,40 @@ x-scheme-handler/http=vantrelvpn-e2e-browser.desktop
 x-scheme-handler/https=vantrelvpn-e2e-browser.desktop
 MIME
 
-trayer --edge bottom --align right --widthtype request --height 32 --SetDockType false \
-    --expand true --transparent false --tint 0x333333 >"$root/trayer.log" 2>&1 &
-tray_pid=$!
-for _ in $(seq 1 100); do
-    xdotool search --classname '^trayer$' >/dev/null 2>&1 && break
+for _ in $(seq 1 50); do
+    xdpyinfo >/dev/null 2>&1 && break
     sleep 0.1
 done
-if ! xdotool search --classname '^trayer$' >/dev/null 2>&1; then
-    echo "session.sh: the tray host did not come up" >&2
-    cat "$root/trayer.log" >&2
-    exit 1
+if ! xdpyinfo >/dev/null 2>&1; then
+    echo "session.sh: display $DISPLAY cannot be reached, trying another" >&2
+    exit 75
 fi
 
-"$@" &
+# trayer now and then fails to open a display that answers everyone else;
+# a second start works.
+for _ in 1 2 3; do
+    trayer --edge bottom --align right --widthtype request --height 32 --SetDockType false \
+        --expand true --transparent false --tint 0x333333 >>"$root/trayer.log" 2>&1 &
+    tray_pid=$!
+    for _ in $(seq 1 100); do
+        xdotool search --classname '^trayer$' >/dev/null 2>&1 && break
+        kill -0 "$tray_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    xdotool search --classname '^trayer$' >/dev/null 2>&1 && break
+    kill "$tray_pid" 2>/dev/null
+    wait "$tray_pid" 2>/dev/null
+    tray_pid=
+done
+if [ -z "$tray_pid" ]; then
+    echo "session.sh: the tray host did not come up" >&2
+    cat "$root/trayer.log" "$root/xvfb.log" >&2
+    exit 75
+fi
+
+setsid "$@" &
 program_pid=$!
 wait "$program_pid"
 status=$?
-program_pid=
+# Anything still running in its group is cleaned up on the way out.
 exit "$status"
