@@ -40,6 +40,7 @@ constexpr int kPrimaryTolerance = 25;
 // Places in the 400 by 660 window, from its layout.
 const QPoint kBackgroundProbe(200, 15); // title bar above its texts: the panel's fill
 const QPoint kThemeButton(290, 33);
+const QPoint kCloseButton(365, 32);
 // A tab: where to click it, and a point of its highlight left of its glyph.
 struct Tab
 {
@@ -102,6 +103,7 @@ private slots:
     void themeAndLanguageSurviveRestart();
     void trayQuit_data();
     void trayQuit();
+    void closeHidesToTray();
     void secondStartRaisesFirst_data();
     void secondStartRaisesFirst();
     void updateEndsProcessWithoutShutdown();
@@ -109,7 +111,6 @@ private slots:
     void refusedAccessShowsDialog();
 
 private:
-    bool startService(const QStringList &arguments);
     bool startApp(const QStringList &arguments = {});
     bool startSignedIn(const QStringList &serviceArguments = {});
     bool openTab(const Tab &tab, const QColor &highlight = kDarkSurfaceAlt);
@@ -184,11 +185,6 @@ void TestEndToEnd::cleanup()
     m_service = nullptr;
 }
 
-bool TestEndToEnd::startService(const QStringList &arguments)
-{
-    return m_service->start(arguments);
-}
-
 bool TestEndToEnd::startApp(const QStringList &arguments)
 {
     delete m_app;
@@ -201,7 +197,7 @@ bool TestEndToEnd::startApp(const QStringList &arguments)
 // The service with a signed-in user and the app showing its home tab.
 bool TestEndToEnd::startSignedIn(const QStringList &serviceArguments)
 {
-    if (!startService(QStringList {QStringLiteral("--signed-in")} + serviceArguments) || !startApp()
+    if (!m_service->start(QStringList {QStringLiteral("--signed-in")} + serviceArguments) || !startApp()
         || !waitForWindow()) {
         qWarning("the app did not come up");
         return false;
@@ -322,7 +318,7 @@ void TestEndToEnd::signIn()
     QFETCH(bool, signedIn);
     // browser.sh reads the button to press from the environment the app hands on.
     qputenv("E2E_BROWSER_ACTION", action.toLatin1());
-    QVERIFY(startService({}));
+    QVERIFY(m_service->start({}));
     QVERIFY(startApp());
     QVERIFY(waitForWindow());
     QVERIFY(m_service->waitFor(QStringLiteral("handshake accepted"), kStartTimeoutMs));
@@ -454,6 +450,24 @@ void TestEndToEnd::trayQuit()
     QCOMPARE(m_service->count(QStringLiteral("command shutdown")), shutdowns);
 }
 
+void TestEndToEnd::closeHidesToTray()
+{
+    QVERIFY(startSignedIn());
+    clickWindow(kDial);
+    QVERIFY(m_service->waitFor(QStringLiteral("state connected"), kUiTimeoutMs));
+
+    // Closing only hides the window: the app and the tunnel stay.
+    clickWindow(kCloseButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_desktop.isViewable(m_window.id), kUiTimeoutMs);
+    QCOMPARE(m_app->state(), QProcess::Running);
+    QCOMPARE(m_service->count(QStringLiteral("command disconnect")), 0);
+
+    // A left click on the tray icon brings it back as it was.
+    m_desktop.click(m_desktop.trayPanel().center());
+    QVERIFY(waitForWindow());
+    QTRY_VERIFY_WITH_TIMEOUT(Pixels::count(grabWindow(), kDialArea, kDarkSuccess) > 2000, kUiTimeoutMs);
+}
+
 void TestEndToEnd::secondStartRaisesFirst_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -469,7 +483,7 @@ void TestEndToEnd::secondStartRaisesFirst()
 {
     QFETCH(QStringList, arguments);
     QFETCH(bool, shownAtStart);
-    QVERIFY(startService({QStringLiteral("--signed-in")}));
+    QVERIFY(m_service->start({QStringLiteral("--signed-in")}));
     QVERIFY(startApp(arguments));
     // The link comes up after the window would have been shown.
     QVERIFY(m_service->waitFor(QStringLiteral("handshake accepted"), kStartTimeoutMs));
@@ -555,7 +569,7 @@ void TestEndToEnd::refusedAccessShowsDialog()
     QFile::setPermissions(
         m_root, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther);
 
-    QVERIFY(startService({QStringLiteral("--signed-in"), QStringLiteral("--refuse-access")}));
+    QVERIFY(m_service->start({QStringLiteral("--signed-in"), QStringLiteral("--refuse-access")}));
     delete m_app;
     m_app = new QProcess(this);
     m_app->setProcessChannelMode(QProcess::MergedChannels);
