@@ -33,6 +33,7 @@ const QColor kDarkSurfaceAlt(0x1D, 0x21, 0x27);
 const QColor kLightSurfaceAlt(0xF2, 0xF4, 0xF7);
 const QColor kDarkSuccess(0x34, 0xC9, 0x8E);
 const QColor kDarkAccent(0x4C, 0x84, 0xF1);
+const QColor kDarkDanger(0xE5, 0x54, 0x4B);
 // The primary button's gradient, from accentStrong to accent, within 25.
 const QColor kPrimaryFill(95, 145, 245);
 constexpr int kPrimaryTolerance = 25;
@@ -100,6 +101,7 @@ private slots:
     void signIn_data();
     void signIn();
     void connectShowsStateAndRecordsStatistics();
+    void failedConnectOffersRetry();
     void themeAndLanguageSurviveRestart();
     void trayQuit_data();
     void trayQuit();
@@ -159,30 +161,34 @@ void TestEndToEnd::init()
 
 void TestEndToEnd::cleanup()
 {
-    if (QTest::currentTestFailed()) {
-        if (!m_artifacts.isEmpty()) {
-            QString name = QString::fromLatin1(QTest::currentTestFunction());
-            if (QTest::currentDataTag())
-                name += u'-' + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_');
-            m_desktop.grab(QRect(0, 0, 1280, 800)).save(m_artifacts + u'/' + name + QStringLiteral(".png"));
-        }
-        qWarning().noquote() << QStringLiteral("service log:\n  ")
-                + m_service->log().join(QStringLiteral("\n  "));
-        if (m_app)
-            qWarning().noquote() << QStringLiteral("app output:\n")
-                    + QString::fromLocal8Bit(m_app->readAll());
+    const bool failed = QTest::currentTestFailed();
+    if (failed && !m_artifacts.isEmpty()) {
+        QString name = QString::fromLatin1(QTest::currentTestFunction());
+        if (QTest::currentDataTag())
+            name += u'-' + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_');
+        m_desktop.grab(QRect(0, 0, 1280, 800)).save(m_artifacts + u'/' + name + QStringLiteral(".png"));
     }
+    QString appOutput;
     if (m_app) {
         m_app->terminate();
         if (!waitForExit(*m_app))
             m_app->kill();
         waitForExit(*m_app);
+        appOutput = QString::fromLocal8Bit(m_app->readAll());
         delete m_app;
         m_app = nullptr;
     }
     m_service->stop();
+    if (failed) {
+        qWarning().noquote() << QStringLiteral("service log:\n  ")
+                + m_service->log().join(QStringLiteral("\n  "));
+        qWarning().noquote() << QStringLiteral("app output:\n") + appOutput;
+    }
     delete m_service;
     m_service = nullptr;
+    // QML errors at run time (a failed binding, a missing property) break a
+    // screen in ways its pixels need not show.
+    QVERIFY2(!appOutput.contains(QLatin1String("qrc:/")), qPrintable(appOutput));
 }
 
 bool TestEndToEnd::startApp(const QStringList &arguments)
@@ -381,6 +387,30 @@ void TestEndToEnd::connectShowsStateAndRecordsStatistics()
     // The statistics tab draws today's bar, the week's tallest, in full accent.
     QVERIFY(openTab(kStatsTab));
     QTRY_VERIFY_WITH_TIMEOUT(Pixels::count(grabWindow(), kContentArea, kDarkAccent, 10) > 1500, kUiTimeoutMs);
+}
+
+void TestEndToEnd::failedConnectOffersRetry()
+{
+    QVERIFY(startSignedIn({QStringLiteral("--fail-next-connect"), QStringLiteral("no route to the server")}));
+    clickWindow(kDial);
+    QVERIFY(m_service->waitFor(QStringLiteral("state failed"), kUiTimeoutMs));
+
+    // The error screen takes the home tab: a red "!" badge and one primary
+    // button, "try again".
+    QTRY_VERIFY_WITH_TIMEOUT(Pixels::count(grabWindow(), kContentArea, kDarkDanger, 10) > 150, kUiTimeoutMs);
+    QRect tryAgain;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (tryAgain = Pixels::bounds(grabWindow(), kContentArea, kPrimaryFill, kPrimaryTolerance)).width()
+            > 200,
+        kUiTimeoutMs);
+    QCOMPARE(Pixels::count(grabWindow(), kDialArea, kDarkSuccess), 0);
+
+    clickWindow(tryAgain.center());
+    QVERIFY(m_service->waitFor(QStringLiteral("command connect"), kUiTimeoutMs, 2));
+    QVERIFY(m_service->waitFor(QStringLiteral("state connected"), kUiTimeoutMs));
+    // Back on the home screen, with the dial's green ring.
+    QTRY_VERIFY_WITH_TIMEOUT(Pixels::count(grabWindow(), kDialArea, kDarkSuccess) > 2000, kUiTimeoutMs);
+    QCOMPARE(Pixels::count(grabWindow(), kContentArea, kDarkDanger, 10), 0);
 }
 
 void TestEndToEnd::themeAndLanguageSurviveRestart()
