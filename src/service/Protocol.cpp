@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QJsonDocument>
-#include <QVariant>
 
 #include <cmath>
 #include <limits>
@@ -52,24 +51,28 @@ QString readToken(const QString &path)
     return QString::fromUtf8(file.readAll()).trimmed();
 }
 
+// The readers go through the object's iterator: unlike value() it hands out
+// the member without building a QJsonValue copy, and a status event reads
+// thirteen members. QJsonValueConstRef's conversions answer the default for
+// a member of another type, as the readers require.
 QString readString(const QJsonObject &object, QLatin1StringView key)
 {
-    const QJsonValue value = object.value(key);
-    return value.isString() ? value.toString() : QString();
+    const auto member = object.constFind(key);
+    return member != object.constEnd() ? member->toString() : QString();
 }
 
 bool readBool(const QJsonObject &object, QLatin1StringView key)
 {
-    const QJsonValue value = object.value(key);
-    return value.isBool() && value.toBool();
+    const auto member = object.constFind(key);
+    return member != object.constEnd() && member->toBool();
 }
 
 int readInt(const QJsonObject &object, QLatin1StringView key)
 {
-    const QJsonValue value = object.value(key);
-    if (!value.isDouble())
+    const auto member = object.constFind(key);
+    if (member == object.constEnd() || !member->isDouble())
         return 0;
-    const double number = value.toDouble();
+    const double number = member->toDouble();
     // NaN fails the first test, infinities the range test.
     if (number != std::trunc(number) || number < std::numeric_limits<int>::min()
         || number > std::numeric_limits<int>::max())
@@ -79,15 +82,17 @@ int readInt(const QJsonObject &object, QLatin1StringView key)
 
 qint64 readNumber(const QJsonObject &object, QLatin1StringView key)
 {
-    const QJsonValue value = object.value(key);
-    if (!value.isDouble())
+    const auto member = object.constFind(key);
+    if (member == object.constEnd() || !member->isDouble())
         return 0;
-    // Integral literals are kept exactly; going through double would round
-    // values above 2^53.
-    const QVariant exact = value.toVariant();
-    if (exact.typeId() == QMetaType::LongLong)
-        return exact.toLongLong();
-    const double truncated = std::trunc(value.toDouble());
+    // Integral values are kept exactly; going through double would round
+    // values above 2^53. The smallest qint64 doubles as "not integral": it
+    // is exact in double too, so the path below gives it back unchanged.
+    constexpr qint64 notIntegral = std::numeric_limits<qint64>::min();
+    const qint64 exact = member->toInteger(notIntegral);
+    if (exact != notIntegral)
+        return exact;
+    const double truncated = std::trunc(member->toDouble());
     // 2^63 is exactly representable; anything at or beyond it (or NaN) would
     // make the conversion undefined.
     constexpr double limit = 9223372036854775808.0;
