@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtTest>
 
 #include <unistd.h>
@@ -60,6 +62,28 @@ QByteArray randomBytes(int size, quint32 seed)
     for (char &byte : bytes)
         byte = char(random.bounded(256));
     return bytes;
+}
+
+// A sound database the app could use, were it allowed to write; returns its
+// bytes.
+QByteArray statsDatabaseWithOneDay(const QString &path)
+{
+    const QString name = u"fault-setup"_s;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+        db.setDatabaseName(path);
+        QSqlQuery query(db);
+        if (!db.open()
+            || !query.exec(u"CREATE TABLE days( date TEXT PRIMARY KEY, up INTEGER NOT NULL DEFAULT 0, "
+                           u"down INTEGER NOT NULL DEFAULT 0, protected_seconds INTEGER NOT NULL DEFAULT 0, "
+                           u"speed_sum REAL NOT NULL DEFAULT 0, speed_n INTEGER NOT NULL DEFAULT 0, "
+                           u"ping_sum INTEGER NOT NULL DEFAULT 0, ping_n INTEGER NOT NULL DEFAULT 0)"_s)
+            || !query.exec(u"INSERT INTO days(date, up, down) VALUES(date('now'), 10, 20)"_s))
+            return {};
+    }
+    QSqlDatabase::removeDatabase(name);
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QByteArray statusLine(const QByteArray &state, const QByteArray &counters = {})
@@ -235,7 +259,7 @@ void tst_Faults::damagedStatsDatabase_data()
     QTest::addColumn<bool>("cannotOpen");
 
     QTest::newRow("garbage bytes") << u"garbage"_s << false;
-    QTest::newRow("read-only file") << u"read-only"_s << false;
+    QTest::newRow("read-only database") << u"read-only"_s << false;
     QTest::newRow("unwritable directory") << u"unwritable-dir"_s << true;
     QTest::newRow("a file where the data directory belongs") << u"file-as-dir"_s << true;
     QTest::newRow("a directory named stats.db") << u"dir-as-file"_s << true;
@@ -256,7 +280,8 @@ void tst_Faults::damagedStatsDatabase()
         before = randomBytes(64 * 1024, 7);
     } else if (damage == u"read-only"_s) {
         app.setUnprivileged(true);
-        before = randomBytes(512, 8).prepend(QByteArray("SQLite format 3\0", 16));
+        before = statsDatabaseWithOneDay(dbPath);
+        QVERIFY(!before.isEmpty());
     } else if (damage == u"unwritable-dir"_s) {
         app.setUnprivileged(true);
     } else if (damage == u"file-as-dir"_s) {
@@ -266,7 +291,7 @@ void tst_Faults::damagedStatsDatabase()
         QVERIFY(QDir().mkpath(dbPath));
     }
     const QString damagedPath = damage == u"file-as-dir"_s ? dataDir : dbPath;
-    if (!before.isNull()) {
+    if (!before.isNull() && !QFile::exists(damagedPath)) {
         QFile file(damagedPath);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(before);
@@ -295,7 +320,6 @@ void tst_Faults::damagedStatsDatabase()
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY2(file.readAll() == before, "the damaged file was changed");
     }
-    QVERIFY(!QFile::exists(dataDir + u"/stats.db-journal"_s) || damage != u"read-only"_s);
 }
 
 void tst_Faults::garbageSettings_data()
