@@ -157,6 +157,7 @@ void TestEndToEnd::init()
     m_service = new ServiceProcess(QStringLiteral(SIMSERVICE_PATH), this);
     m_window = {};
     m_desktop.parkPointer();
+    qunsetenv("E2E_BROWSER_ACTION");
 }
 
 void TestEndToEnd::cleanup()
@@ -322,7 +323,7 @@ void TestEndToEnd::signIn()
 {
     QFETCH(QString, action);
     QFETCH(bool, signedIn);
-    // browser.sh reads the button to press from the environment the app hands on.
+    // browser.sh reads the button to press from the environment the app passes on.
     qputenv("E2E_BROWSER_ACTION", action.toLatin1());
     QVERIFY(m_service->start({}));
     QVERIFY(startApp());
@@ -348,7 +349,6 @@ void TestEndToEnd::signIn()
             kUiTimeoutMs);
         QVERIFY(Pixels::near(pixel(kHomeTab.highlight), kDarkBg));
     }
-    qunsetenv("E2E_BROWSER_ACTION");
 }
 
 void TestEndToEnd::connectShowsStateAndRecordsStatistics()
