@@ -66,8 +66,10 @@ const QMap<QString, int> kKillSwitchSegmentX {
 // Left part of a segment, clear of its label: filled while it is the chosen one.
 const QMap<QString, int> kKillSwitchFillX {
     {QStringLiteral("never"), 54}, {QStringLiteral("on_connect"), 130}, {QStringLiteral("always"), 262}};
-// The language row with the settings screen scrolled to its end.
+// Rows with the settings screen scrolled to its end.
 const QPoint kLanguageRu(287, 340);
+const QPoint kSaveDiagnostics(328, 447);
+const QPoint kLogOut(321, 505);
 // In the 340 by 212 tray popup.
 const QPoint kPopupQuit(294, 175);
 
@@ -103,6 +105,7 @@ private slots:
     void connectShowsStateAndRecordsStatistics();
     void failedConnectOffersRetry();
     void themeAndLanguageSurviveRestart();
+    void diagnosticsAndSignOut();
     void trayQuit_data();
     void trayQuit();
     void closeHidesToTray();
@@ -121,6 +124,7 @@ private:
     QRgb pixel(const QPoint &windowPos) const;
     bool waitForPixel(const QPoint &windowPos, const QColor &colour, int timeoutMs = kUiTimeoutMs);
     void clickWindow(const QPoint &windowPos, int button = 1);
+    bool scrollToEnd();
     bool quitFromTray();
     QString settingsPath() const;
     QString statsPath() const;
@@ -254,6 +258,23 @@ void TestEndToEnd::clickWindow(const QPoint &windowPos, int button)
 {
     m_desktop.click(m_window.geometry.topLeft() + windowPos, button);
     m_desktop.parkPointer();
+}
+
+// Settings rows near the end of the list are placed from its end, where the
+// list stops hard: wheel down until the picture no longer moves.
+bool TestEndToEnd::scrollToEnd()
+{
+    QImage before;
+    return QTest::qWaitFor(
+        [&] {
+            m_desktop.scroll(m_window.geometry.topLeft() + QPoint(200, 350), 10);
+            m_desktop.parkPointer();
+            const QImage after = grabWindow().copy(kContentArea);
+            const bool settled = after == before;
+            before = after;
+            return settled;
+        },
+        kUiTimeoutMs);
 }
 
 // Opens the popup with a right click on the tray icon and presses its quit
@@ -422,19 +443,7 @@ void TestEndToEnd::themeAndLanguageSurviveRestart()
     QVERIFY(waitForPixel(kBackgroundProbe, kLightBg));
 
     QVERIFY(openTab(kSettingsTab, kLightSurfaceAlt));
-    // The language row is near the end of the list, which stops hard there:
-    // wheel down until the picture no longer moves.
-    QImage before;
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            m_desktop.scroll(m_window.geometry.topLeft() + QPoint(200, 350), 10);
-            m_desktop.parkPointer();
-            const QImage after = grabWindow().copy(kContentArea);
-            const bool settled = after == before;
-            before = after;
-            return settled;
-        },
-        kUiTimeoutMs));
+    QVERIFY(scrollToEnd());
     clickWindow(kLanguageRu);
     QTRY_COMPARE_WITH_TIMEOUT(
         QSettings(settingsPath(), QSettings::IniFormat).value(QStringLiteral("ui/language")),
@@ -453,6 +462,32 @@ void TestEndToEnd::themeAndLanguageSurviveRestart()
     // Same labels as before the restart: the Russian ones.
     QTRY_VERIFY_WITH_TIMEOUT(
         Pixels::difference(grabWindow().copy(kTabBarArea), russianTabs) < 0.002, kUiTimeoutMs);
+}
+
+void TestEndToEnd::diagnosticsAndSignOut()
+{
+    QVERIFY(startSignedIn());
+    QVERIFY(openTab(kSettingsTab));
+    QVERIFY(scrollToEnd());
+
+    // The service's report is copied to the user's desktop as a sound archive.
+    clickWindow(kSaveDiagnostics);
+    QVERIFY(m_service->waitFor(QStringLiteral("command get_diag"), kUiTimeoutMs));
+    const QDir desktop(m_root + QStringLiteral("/home/Desktop"));
+    const QStringList pattern {QStringLiteral("vantrelvpn-diag-*.zip")};
+    QTRY_COMPARE_WITH_TIMEOUT(desktop.entryList(pattern, QDir::Files).size(), 1, kUiTimeoutMs);
+    int unzipStatus = -1;
+    X11Desktop::run(QStringLiteral("unzip"),
+        {QStringLiteral("-tq"), desktop.filePath(desktop.entryList(pattern, QDir::Files).constFirst())},
+        &unzipStatus);
+    QCOMPARE(unzipStatus, 0);
+
+    // Signing out drops the tabs for the sign-in screen.
+    clickWindow(kLogOut);
+    QVERIFY(m_service->waitFor(QStringLiteral("command logout"), kUiTimeoutMs));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        Pixels::count(grabWindow(), kSignInButtonArea, kPrimaryFill, kPrimaryTolerance) > 5000, kUiTimeoutMs);
+    QVERIFY(Pixels::near(pixel(kSettingsTab.highlight), kDarkBg));
 }
 
 void TestEndToEnd::trayQuit_data()
