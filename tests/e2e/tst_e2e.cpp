@@ -418,7 +418,7 @@ void TestEndToEnd::failedConnectOffersRetry()
 
     // The error screen takes the home tab: a red "!" badge and one primary
     // button, "try again".
-    QTRY_VERIFY_WITH_TIMEOUT(Pixels::count(grabWindow(), kContentArea, kDarkDanger, 10) > 150, kUiTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(Pixels::count(grabWindow(), kContentArea, kDarkDanger, 10) > 40, kUiTimeoutMs);
     QRect tryAgain;
     QTRY_VERIFY_WITH_TIMEOUT(
         (tryAgain = Pixels::bounds(grabWindow(), kContentArea, kPrimaryFill, kPrimaryTolerance)).width()
