@@ -86,6 +86,17 @@ QRect BenchHost::visibleWindow(const QString &title, int timeoutMs)
     return {};
 }
 
+bool BenchHost::waitUntilHidden(const QString &title, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (visibleWindow(title, 0).isValid()) {
+        if (deadline.hasExpired())
+            return false;
+        pause(50);
+    }
+    return true;
+}
+
 bool BenchHost::click(const QPoint &at)
 {
     const int code = QProcess::execute(

@@ -30,6 +30,9 @@ public:
     // the X server sees it; invalid when there is none within the time.
     static QRect visibleWindow(const QString &title, int timeoutMs);
 
+    // Waits until no visible top-level window has this title.
+    static bool waitUntilHidden(const QString &title, int timeoutMs);
+
     // Moves the pointer there and clicks the left button.
     static bool click(const QPoint &at);
 };

@@ -4,9 +4,9 @@
 #include <QString>
 
 // Collects the figures of one benchmark program, prints them as aligned
-// lines and, when asked on the command line ("--json <file>"), also writes
-// them as one JSON object so the bench script can gather every program's
-// figures into one results file.
+// lines and, when asked on the command line ("--json <file>"), also stores
+// them as the program's section of a JSON results file that the other
+// benchmark programs add their sections to.
 class BenchReport
 {
 public:
@@ -17,9 +17,9 @@ public:
     void add(const QString &key, double value, const QString &unit, int decimals = 1);
     void addText(const QString &key, const QString &value);
 
-    // Prints every figure to standard output; writes the JSON file named
-    // after "--json" in arguments, if any. Returns false when that file
-    // cannot be written.
+    // Prints every figure to standard output; adds them to the JSON file
+    // named after "--json" in arguments, if any. Returns false when that
+    // file cannot be written.
     bool finish(const QStringList &arguments) const;
 
 private:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QtGlobal>
 
 // Reads what the kernel accounts for one running process: CPU time of all
@@ -14,7 +15,9 @@ public:
     struct Sample
     {
         qint64 cpuTicks = 0;
-        qint64 contextSwitches = 0;
+        // Per thread id: a thread that ends takes its count along, so
+        // totals of two samples could go down.
+        QHash<qint64, qint64> contextSwitches;
         qint64 monotonicNs = 0;
     };
 

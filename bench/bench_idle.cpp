@@ -70,7 +70,7 @@ Figures measure(const QString &appPath, const QString &servicePath, const Case &
             // Hidden the way a user does it: the close button sends the
             // window to the tray.
             BenchHost::click(closeButton(window));
-            ready = !BenchHost::visibleWindow(kWindowTitle, 0).isValid();
+            ready = BenchHost::waitUntilHidden(kWindowTitle, 5000);
             if (!ready)
                 qWarning("%s: the window did not hide", qPrintable(c.key));
             BenchHost::click(QPoint(0, 0));

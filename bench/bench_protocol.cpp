@@ -29,7 +29,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kRounds = 5;
+constexpr int kRounds = 9;
 
 // What the service sends once per poll while connected: every member the
 // client reads, with counters that grow from one event to the next.
