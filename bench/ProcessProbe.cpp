@@ -52,8 +52,9 @@ ProcessProbe::Sample ProcessProbe::sample() const
     const QStringList tasks = QDir(taskDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &task : tasks) {
         const QByteArray status = readProc(taskDir + u'/' + task + u"/status"_s);
-        result.contextSwitches += statusField(status, "voluntary_ctxt_switches")
-            + statusField(status, "nonvoluntary_ctxt_switches");
+        result.contextSwitches.insert(task.toLongLong(),
+            statusField(status, "voluntary_ctxt_switches")
+                + statusField(status, "nonvoluntary_ctxt_switches"));
     }
     return result;
 }
@@ -75,5 +76,12 @@ double ProcessProbe::cpuPercent(const Sample &from, const Sample &to)
 double ProcessProbe::switchesPerSecond(const Sample &from, const Sample &to)
 {
     const double seconds = double(to.monotonicNs - from.monotonicNs) / 1e9;
-    return seconds > 0 ? double(to.contextSwitches - from.contextSwitches) / seconds : 0;
+    if (seconds <= 0)
+        return 0;
+    // Threads that ended in between are left out; threads that started
+    // count from zero.
+    qint64 switches = 0;
+    for (auto it = to.contextSwitches.cbegin(); it != to.contextSwitches.cend(); ++it)
+        switches += it.value() - from.contextSwitches.value(it.key(), 0);
+    return double(switches) / seconds;
 }
