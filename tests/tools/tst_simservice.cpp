@@ -9,38 +9,32 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class TestSimService : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init();
+    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
     void cleanup();
 
-    void handshakeAnsweredWithReadyAndStatus();
+    void handshakeThenShutdown();
     void wrongTokenIsTurnedAway();
-    void connectBringsTheTunnelUpWithGrowingTraffic();
-    void injectedFailureAndReconnecting();
+    void tunnelFailsConnectsAndReconnects();
     void signInThroughThePage_data();
     void signInThroughThePage();
     void diagnosticsArchiveIsReadable();
     void updateFlowEndsInRestartConfirmation();
-    void shutdownClosesTheConnection();
 
 private:
-    void startService(const QStringList &extra = {});
-    std::unique_ptr<PipeClient> makeClient(const QString &tokenPath = {});
-    void control(const QByteArray &line);
+    // Starts the service and a client of it, and waits for the client to be told "ready".
+    std::unique_ptr<PipeClient> start(
+        const QStringList &options = {}, const QString &token = u"pipe.token"_s);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<QProcess> m_service;
 };
-
-void TestSimService::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-}
 
 void TestSimService::cleanup()
 {
@@ -52,119 +46,101 @@ void TestSimService::cleanup()
     m_dir.reset();
 }
 
-void TestSimService::startService(const QStringList &extra)
+std::unique_ptr<PipeClient> TestSimService::start(const QStringList &options, const QString &token)
 {
     m_service = std::make_unique<QProcess>();
     m_service->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_service->start(
-        QStringLiteral(SIMSERVICE_PATH), QStringList {QStringLiteral("--dir"), m_dir->path()} + extra);
-    QVERIFY(m_service->waitForStarted());
-    QTRY_VERIFY(QFile::exists(m_dir->filePath(QStringLiteral("daemon.sock"))));
-}
-
-std::unique_ptr<PipeClient> TestSimService::makeClient(const QString &tokenPath)
-{
-    auto client = std::make_unique<PipeClient>(nullptr, m_dir->filePath(QStringLiteral("daemon.sock")),
-        tokenPath.isEmpty() ? m_dir->filePath(QStringLiteral("pipe.token")) : tokenPath,
-        m_dir->filePath(QStringLiteral("desktop")));
+    m_service->start(QStringLiteral(SIMSERVICE_PATH), QStringList {u"--dir"_s, m_dir->path()} + options);
+    const QString socket = m_dir->filePath(u"daemon.sock"_s);
+    if (!m_service->waitForStarted() || !QTest::qWaitFor([&] { return QFile::exists(socket); }))
+        return nullptr;
+    auto client = std::make_unique<PipeClient>(
+        nullptr, socket, m_dir->filePath(token), m_dir->filePath(u"desktop"_s));
     client->connectToPipe();
+    if (token == u"pipe.token" && !QTest::qWaitFor([&] { return client->status().startsWith(u"ready"_s); }))
+        return nullptr;
     return client;
 }
 
-void TestSimService::control(const QByteArray &line)
+void TestSimService::handshakeThenShutdown()
 {
-    m_service->write(line + '\n');
-}
-
-void TestSimService::handshakeAnsweredWithReadyAndStatus()
-{
-    startService({QStringLiteral("--service-version"), QStringLiteral("7.1.0")});
-    auto client = makeClient();
-    QSignalSpy versions(client.get(), &PipeClient::versionReceived);
-    QVERIFY(versions.wait());
-    QCOMPARE(versions.first().first().toString(), QStringLiteral("7.1.0"));
+    auto client = start({u"--service-version"_s, u"7.1.0"_s});
+    QVERIFY(client);
+    QCOMPARE(client->status(), u"ready \u2014 daemon v7.1.0"_s);
     // The client asks for "status" after "ready"; the answer says who is signed in.
-    QTRY_COMPARE(client->killSwitchMode(), QStringLiteral("never"));
+    QTRY_COMPARE(client->killSwitchMode(), u"never"_s);
     QCOMPARE(client->authenticated(), false);
+
+    QSignalSpy versions(client.get(), &PipeClient::versionReceived);
+    client->sendShutdown();
+    QTRY_COMPARE(client->status(), u"disconnected"_s);
+    // A requested shutdown is not followed by a reconnection.
+    QVERIFY(!versions.wait(1500));
 }
 
 void TestSimService::wrongTokenIsTurnedAway()
 {
-    startService();
-    const QString badToken = m_dir->filePath(QStringLiteral("bad.token"));
-    QFile file(badToken);
+    QFile file(m_dir->filePath(u"bad.token"_s));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("not-the-token\n");
     file.close();
-    auto client = makeClient(badToken);
+    auto client = start({}, u"bad.token"_s);
+    QVERIFY(client);
     QSignalSpy versions(client.get(), &PipeClient::versionReceived);
-    QTRY_COMPARE(client->status(), QStringLiteral("disconnected"));
+    QTRY_COMPARE(client->status(), u"disconnected"_s);
     QVERIFY(!versions.wait(1000));
 }
 
-void TestSimService::connectBringsTheTunnelUpWithGrowingTraffic()
+void TestSimService::tunnelFailsConnectsAndReconnects()
 {
-    startService({QStringLiteral("--signed-in")});
-    auto client = makeClient();
+    auto client = start({u"--signed-in"_s});
+    QVERIFY(client);
     QTRY_VERIFY(client->authenticated());
-    client->sendConnect(true, false, QStringLiteral("reality"));
-    QTRY_COMPARE_WITH_TIMEOUT(client->vpnState(), QStringLiteral("connected"), 5000);
-    QCOMPARE(client->transport(), QStringLiteral("reality"));
-    QVERIFY(client->endpoint().startsWith(QLatin1String("127.0.0.1:")));
-    QVERIFY(!client->vpnIp().isEmpty());
-    QVERIFY(!client->connectedSince().isEmpty());
+    m_service->write("fail-next-connect server unreachable\n");
+    client->sendConnect();
+    QTRY_COMPARE_WITH_TIMEOUT(client->vpnState(), u"failed"_s, 5000);
+    QCOMPARE(client->errorText(), u"server unreachable"_s);
+
+    client->sendConnect(true, false, u"reality"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(client->vpnState(), u"connected"_s, 5000);
+    QCOMPARE(client->transport(), u"reality"_s);
+    QVERIFY(client->endpoint().startsWith(u"127.0.0.1:"_s));
+    QVERIFY(!client->vpnIp().isEmpty() && !client->connectedSince().isEmpty());
     // The status poll brings growing counters and therefore speeds.
     QTRY_VERIFY_WITH_TIMEOUT(client->down() > 0 && client->downSpeed() > 0, 8000);
     const double down = client->down();
     QTRY_VERIFY_WITH_TIMEOUT(client->down() > down, 5000);
 
-    client->sendDisconnect();
-    QTRY_COMPARE(client->vpnState(), QStringLiteral("disconnected"));
-    QCOMPARE(client->downSpeed(), 0.0);
-}
-
-void TestSimService::injectedFailureAndReconnecting()
-{
-    startService({QStringLiteral("--signed-in")});
-    auto client = makeClient();
-    QTRY_VERIFY(client->authenticated());
-
-    control("fail-next-connect server unreachable");
-    client->sendConnect();
-    QTRY_COMPARE_WITH_TIMEOUT(client->vpnState(), QStringLiteral("failed"), 5000);
-    QCOMPARE(client->errorText(), QStringLiteral("server unreachable"));
-
-    client->sendConnect();
-    QTRY_COMPARE_WITH_TIMEOUT(client->vpnState(), QStringLiteral("connected"), 5000);
-    QCOMPARE(client->transport(), QStringLiteral("tls"));
-    control("reconnecting 3");
-    QTRY_COMPARE(client->vpnState(), QStringLiteral("reconnecting"));
+    m_service->write("reconnecting 3\n");
+    QTRY_COMPARE(client->vpnState(), u"reconnecting"_s);
     QCOMPARE(client->attempt(), 3);
-    QTRY_COMPARE_WITH_TIMEOUT(client->vpnState(), QStringLiteral("connected"), 6000);
+    QTRY_COMPARE_WITH_TIMEOUT(client->vpnState(), u"connected"_s, 6000);
+    client->sendDisconnect();
+    QTRY_COMPARE(client->vpnState(), u"disconnected"_s);
+    QCOMPARE(client->downSpeed(), 0.0);
 }
 
 void TestSimService::signInThroughThePage_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<bool>("signedIn");
-    QTest::newRow("confirm") << QStringLiteral("confirm") << true;
-    QTest::newRow("deny") << QStringLiteral("deny") << false;
+    QTest::newRow("confirm") << u"confirm"_s << true;
+    QTest::newRow("deny") << u"deny"_s << false;
 }
 
 void TestSimService::signInThroughThePage()
 {
     QFETCH(QString, button);
     QFETCH(bool, signedIn);
-    startService();
-    auto client = makeClient();
+    auto client = start();
+    QVERIFY(client);
     QSignalSpy opened(client.get(), &PipeClient::browserOpened);
     QSignalSpy complete(client.get(), &PipeClient::loginComplete);
     QSignalSpy failed(client.get(), &PipeClient::loginFailed);
-    QTRY_VERIFY(client->status().startsWith(QLatin1String("ready")));
     client->sendLoginStart();
     QVERIFY(opened.wait());
     const QUrl page(opened.first().first().toString());
-    QCOMPARE(page.host(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(page.host(), u"127.0.0.1"_s);
     QVERIFY(!opened.first().at(1).toString().isEmpty());
 
     QNetworkAccessManager network;
@@ -174,7 +150,7 @@ void TestSimService::signInThroughThePage()
     QVERIFY(html.contains("Confirm") && html.contains("Deny"));
 
     std::unique_ptr<QNetworkReply> post(
-        network.post(QNetworkRequest(QUrl(page.toString() + QLatin1Char('/') + button)), QByteArray()));
+        network.post(QNetworkRequest(QUrl(page.toString() + u'/' + button)), QByteArray()));
     QTRY_VERIFY(post->isFinished());
     QTRY_COMPARE(complete.count() + failed.count(), 1);
     QCOMPARE(complete.count(), signedIn ? 1 : 0);
@@ -183,28 +159,26 @@ void TestSimService::signInThroughThePage()
 
 void TestSimService::diagnosticsArchiveIsReadable()
 {
-    startService();
-    auto client = makeClient();
-    QTRY_VERIFY(client->status().startsWith(QLatin1String("ready")));
-    QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("desktop"))));
+    auto client = start();
+    QVERIFY(client);
+    QVERIFY(QDir().mkpath(m_dir->filePath(u"desktop"_s)));
     QSignalSpy ready(client.get(), &PipeClient::diagReady);
     client->sendGetDiag();
     QVERIFY(ready.wait(10000));
     const QString copy = ready.first().first().toString();
-    QVERIFY(copy.startsWith(m_dir->filePath(QStringLiteral("desktop"))));
-    QVERIFY(copy.endsWith(QLatin1String(".zip")));
+    QVERIFY(copy.startsWith(m_dir->filePath(u"desktop"_s)) && copy.endsWith(u".zip"_s));
     QProcess unzip;
-    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-t"), copy});
+    unzip.start(u"unzip"_s, {u"-t"_s, copy});
     QVERIFY(unzip.waitForFinished());
     QCOMPARE(unzip.exitCode(), 0);
 }
 
 void TestSimService::updateFlowEndsInRestartConfirmation()
 {
-    startService({QStringLiteral("--offer-update"), QStringLiteral("3.0.0")});
-    auto client = makeClient();
+    auto client = start({u"--offer-update"_s, u"3.0.0"_s});
+    QVERIFY(client);
     QTRY_VERIFY(client->updateAvailable());
-    QCOMPARE(client->updateVersion(), QStringLiteral("3.0.0"));
+    QCOMPARE(client->updateVersion(), u"3.0.0"_s);
     QSignalSpy progress(client.get(), &PipeClient::updating);
     client->sendInstallUpdate();
     QTRY_VERIFY_WITH_TIMEOUT(client->updateReady(), 10000);
@@ -214,18 +188,6 @@ void TestSimService::updateFlowEndsInRestartConfirmation()
     QSignalSpy restart(client.get(), &PipeClient::restartConfirmed);
     client->sendApplyUpdate();
     QVERIFY(restart.wait());
-}
-
-void TestSimService::shutdownClosesTheConnection()
-{
-    startService();
-    auto client = makeClient();
-    QTRY_VERIFY(client->status().startsWith(QLatin1String("ready")));
-    QSignalSpy versions(client.get(), &PipeClient::versionReceived);
-    client->sendShutdown();
-    QTRY_COMPARE(client->status(), QStringLiteral("disconnected"));
-    // A requested shutdown is not followed by a reconnection.
-    QVERIFY(!versions.wait(1500));
 }
 
 QTEST_GUILESS_MAIN(TestSimService)
