@@ -59,11 +59,16 @@ if [ "${1:-}" = --in-namespace ]; then
     exit 0
 fi
 
+mkdir -p "$build_dir"
 if [ "${SKIP_BUILD:-0}" != 1 ]; then
-    cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DVANTREL_BUILD_TOOLS=ON \
-        -DVANTREL_BUILD_BENCH=ON >/dev/null
-    cmake --build "$build_dir" -j2 --target vantrelvpn vantrelvpn-simservice bench_stats bench_protocol \
-        bench_bare_window bench_startup bench_idle bench_summary
+    echo "Building in $build_dir (Release) ..."
+    if ! { cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DVANTREL_BUILD_TOOLS=ON \
+        -DVANTREL_BUILD_BENCH=ON -DVANTREL_BUILD_TESTS=OFF && cmake --build "$build_dir" -j2 --target vantrelvpn \
+        vantrelvpn-simservice bench_stats bench_protocol bench_bare_window bench_startup bench_idle \
+        bench_summary; } >"$build_dir/bench-build.log" 2>&1; then
+        tail -n 40 "$build_dir/bench-build.log" >&2
+        exit 1
+    fi
 fi
 mkdir -p "$bench_dir"
 rm -f "$results"
