@@ -43,7 +43,8 @@ void TestProtocol::lineReader_data()
     // Byte 14 is the first byte of the two-byte "И".
     QTest::newRow("multi-byte character split across reads")
         << big << Chunks {ivan.left(14), ivan.mid(14) + "\n"} << Chunks {ivan};
-    QTest::newRow("carriage return and blanks trimmed") << big << Chunks {"  \t" + a + " \r\n"} << Chunks {a};
+    QTest::newRow("blanks, no-break spaces and carriage return trimmed")
+        << big << Chunks {"  \t\xc2\xa0" + a + "\xc2\xa0 \r\n"} << Chunks {a};
     QTest::newRow("byte that is not UTF-8 read as a replacement character")
         << big << Chunks {QByteArray("{\"username\":\"a\xff\"}") + "\n" + b + "\n"}
         << Chunks {u"{\"username\":\"a\uFFFD\"}"_s.toUtf8(), b};

@@ -1,4 +1,5 @@
-// The simulated service, driven by the real client the way the app drives it.
+// The simulated service, driven by the real client the way the app drives it. Its diagnostics and
+// update flows are exercised through the app in the end-to-end tests.
 
 #include "PipeClient.h"
 
@@ -24,8 +25,6 @@ private slots:
     void tunnelFailsConnectsAndReconnects();
     void signInThroughThePage_data();
     void signInThroughThePage();
-    void diagnosticsArchiveIsReadable();
-    void updateFlowEndsInRestartConfirmation();
 
 private:
     // Starts the service and a client of it, and waits for the client to be told "ready".
@@ -155,39 +154,6 @@ void TestSimService::signInThroughThePage()
     QTRY_COMPARE(complete.count() + failed.count(), 1);
     QCOMPARE(complete.count(), signedIn ? 1 : 0);
     QTRY_COMPARE(client->authenticated(), signedIn);
-}
-
-void TestSimService::diagnosticsArchiveIsReadable()
-{
-    auto client = start();
-    QVERIFY(client);
-    QVERIFY(QDir().mkpath(m_dir->filePath(u"desktop"_s)));
-    QSignalSpy ready(client.get(), &PipeClient::diagReady);
-    client->sendGetDiag();
-    QVERIFY(ready.wait(10000));
-    const QString copy = ready.first().first().toString();
-    QVERIFY(copy.startsWith(m_dir->filePath(u"desktop"_s)) && copy.endsWith(u".zip"_s));
-    QProcess unzip;
-    unzip.start(u"unzip"_s, {u"-t"_s, copy});
-    QVERIFY(unzip.waitForFinished());
-    QCOMPARE(unzip.exitCode(), 0);
-}
-
-void TestSimService::updateFlowEndsInRestartConfirmation()
-{
-    auto client = start({u"--offer-update"_s, u"3.0.0"_s});
-    QVERIFY(client);
-    QTRY_VERIFY(client->updateAvailable());
-    QCOMPARE(client->updateVersion(), u"3.0.0"_s);
-    QSignalSpy progress(client.get(), &PipeClient::updating);
-    client->sendInstallUpdate();
-    QTRY_VERIFY_WITH_TIMEOUT(client->updateReady(), 10000);
-    QVERIFY(progress.count() >= 10);
-    QCOMPARE(client->updateProgress(), 100);
-
-    QSignalSpy restart(client.get(), &PipeClient::restartConfirmed);
-    client->sendApplyUpdate();
-    QVERIFY(restart.wait());
 }
 
 QTEST_GUILESS_MAIN(TestSimService)
