@@ -1,5 +1,8 @@
 #pragma once
 
+#include "AppConfig.h"
+
+#include <QDateTime>
 #include <QJsonObject>
 #include <QList>
 #include <QObject>
@@ -7,7 +10,7 @@
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QString>
+#include <QSize>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -16,45 +19,73 @@
 class AppWiring;
 class FakeService;
 
-// The whole interface as the app runs it: the real service objects, the
-// real main.qml, and a fake VPN service on a private socket. Browser
-// requests are caught instead of reaching the desktop.
+// The interface as the app runs it: the real service objects against a fake
+// VPN service on a private socket, a statistics database the test seeds and a
+// fixed clock, with either the real main window or one document in a plain
+// host window. Browser requests are recorded instead of reaching the desktop.
 class UiFixture : public QObject
 {
     Q_OBJECT
 
 public:
+    // The fixed "now" of the statistics store: a Wednesday afternoon, local time.
+    static QDateTime now();
+
     UiFixture();
     ~UiFixture() override;
 
-    // Loads main.qml, shows the window and waits for the client's handshake
-    // and first status query.
-    bool start();
+    // Adds a row to the day table; rows written after the store's last
+    // refresh show once a screen refreshes it.
+    void seedDay(int daysFromToday, qint64 up, qint64 down, int protectedSeconds = 0, double speedSum = 0,
+        int speedCount = 0, qint64 pingSum = 0, int pingCount = 0);
+
+    // Creates and publishes the service objects with English, light theme and
+    // every switch off, and links the client to the fake service. With
+    // `mainWindow` the real main.qml is loaded, shown and attached first, as
+    // start-up does, and the service greets the client with "ready".
+    bool start(bool mainWindow = false);
+    // A screen document inside a plain host window.
+    QQuickWindow *loadScreen(const QString &document, QSize size = {400, 1400});
+    // Destroys and re-creates the loaded screen, as leaving its tab does.
+    void reloadScreen();
+    QQuickWindow *loadPopup();
 
     [[nodiscard]] AppWiring *wiring() const { return m_wiring.get(); }
     [[nodiscard]] FakeService *service() const { return m_service.get(); }
     [[nodiscard]] QQuickWindow *window() const { return m_window; }
     [[nodiscard]] QList<QUrl> openedUrls() const { return m_openedUrls; }
 
-    // A "status" event; `extra` members override the defaults of a signed-in
-    // user with the tunnel down.
-    void sendStatus(const QString &state, const QJsonObject &extra = {});
-    // Sends a status event and waits until the client reports that state.
+    // A "status" event of user "alice", signed in, disconnected, kill switch
+    // "never", with the members of `overrides` on top.
+    void sendStatus(const QJsonObject &overrides = {});
+    // Sends a status event in this state and waits until the client has read it.
     bool setState(const QString &state, const QJsonObject &extra = {});
-    bool signIn();
+    bool signIn() { return setState(QStringLiteral("disconnected")); }
     bool signOut();
+    void sendEvent(const QJsonObject &event);
+    // Waits until the client has handled every event sent before.
+    bool sync();
 
-    // The item with this objectName in the window's visual tree, or null.
+    // Depth-first search of the visual tree, which also reaches delegates
+    // and inline-component instances that QObject::findChild does not.
     [[nodiscard]] QQuickItem *item(const QString &objectName) const;
-    // Waits until such an item exists and is visible.
-    QQuickItem *waitForItem(const QString &objectName, int timeoutMs = 3000) const;
-    // Left click in the item's centre, as a user would.
-    bool click(const QString &objectName);
-    [[nodiscard]] QString text(const QString &objectName) const;
+    [[nodiscard]] static QQuickItem *findItem(QQuickItem *root, const QString &objectName);
+    // The segment of a segmented control whose entry carries this value.
+    [[nodiscard]] static QQuickItem *segment(QQuickItem *control, const QString &value);
+    // Waits until such an item exists and shows.
+    QQuickItem *waitForItem(const QString &objectName) const;
+    // A left click in the item's centre, as a user's.
+    bool click(QQuickItem *target) const;
+    bool click(const QString &objectName) const { return click(waitForItem(objectName)); }
+    [[nodiscard]] QString text(const QString &objectName, const char *property = "text") const;
 
-    // The commands the client sent since the last clear, by name.
+    // Names of the commands sent since the last clear, without the status
+    // polls and pings the client sends by itself.
+    [[nodiscard]] QStringList commands() const;
     [[nodiscard]] QList<QJsonObject> commands(const QString &name) const;
-    bool waitForCommand(const QString &name, int timeoutMs = 3000);
+    bool waitForCommand(const QString &name);
+    // Round-trips a ping so that every command written before it has arrived.
+    bool flushCommands();
     void clearCommands();
 
 public slots:
@@ -62,10 +93,14 @@ public slots:
     void recordUrl(const QUrl &url);
 
 private:
+    QQuickWindow *load(const QUrl &url, const QByteArray &data = {});
+
     QTemporaryDir m_dir;
+    AppConfig m_config;
     std::unique_ptr<FakeService> m_service;
     std::unique_ptr<AppWiring> m_wiring;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
     QPointer<QQuickWindow> m_window;
     QList<QUrl> m_openedUrls;
+    int m_syncCount = 0;
 };

@@ -1,22 +1,23 @@
 #include "AppSettings.h"
 #include "AppWiring.h"
-#include "FakeService.h"
+#include "TrayManager.h"
 #include "UiFixture.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QImage>
+#include <QRegularExpression>
 #include <QTest>
 
-#include <functional>
 #include <memory>
 
 using namespace Qt::StringLiterals;
 
-// Renders every screen of the main window in both themes and both languages
-// to PNG files for review. It checks that rendering works, not the pixels.
-// The files land in the folder named by VANTREL_SCREENSHOT_DIR, else in
-// "screenshots" beside the test executable.
+// Renders every screen of the main window and the tray popup in both themes
+// and both languages to PNG files for review, and checks that each picture
+// was drawn in the palette of its theme, not the pixels. The files land in
+// the folder named by VANTREL_SCREENSHOT_DIR, else in "screenshots" beside
+// the test executable.
 class TestScreens : public QObject
 {
     Q_OBJECT
@@ -24,14 +25,24 @@ class TestScreens : public QObject
 private slots:
     void initTestCase()
     {
-        m_outDir = qEnvironmentVariable("VANTREL_SCREENSHOT_DIR");
-        if (m_outDir.isEmpty())
-            m_outDir = QCoreApplication::applicationDirPath() + u"/screenshots"_s;
-        QVERIFY(QDir().mkpath(m_outDir));
+        QCoreApplication::setApplicationVersion(u"0.5.12"_s);
+        m_outDir = QDir(qEnvironmentVariable(
+            "VANTREL_SCREENSHOT_DIR", QCoreApplication::applicationDirPath() + u"/screenshots"_s));
+        QVERIFY(m_outDir.mkpath(u"."_s));
         m_ui = std::make_unique<UiFixture>();
-        QVERIFY(m_ui->start());
-        qInfo("screenshots go to %s", qPrintable(m_outDir));
+        // A week with traffic on most days.
+        const qint64 mb = 1024 * 1024;
+        m_ui->seedDay(-6, 40 * mb, 310 * mb, 5400, 2 * 900e3, 2, 84, 2);
+        m_ui->seedDay(-5, 12 * mb, 120 * mb, 2000, 700e3, 1, 51, 1);
+        m_ui->seedDay(-3, 90 * mb, 1200 * mb, 14000, 1.2e6, 1, 38, 1);
+        m_ui->seedDay(-2, 5 * mb, 60 * mb, 900);
+        m_ui->seedDay(0, 30 * mb, 420 * mb, 6100, 1.1e6, 1, 41, 1);
+        QVERIFY(m_ui->start(true));
+        m_ui->sendEvent({{u"type"_s, u"update_available"_s}, {u"update_version"_s, u"0.6.0"_s}});
+        m_ui->sendEvent({{u"type"_s, u"update_progress"_s}, {u"update_progress"_s, 42}});
+        qInfo("screenshots go to %s", qPrintable(m_outDir.path()));
     }
+    void init() { QTest::failOnWarning(QRegularExpression(u"^(qrc|file):"_s)); }
     void cleanupTestCase() { m_ui.reset(); }
 
     void render_data()
@@ -40,12 +51,12 @@ private slots:
         QTest::addColumn<bool>("dark");
         QTest::addColumn<QString>("language");
 
-        for (const QString &scene : {u"signin"_s, u"signin-waiting"_s, u"home-idle"_s, u"home-connecting"_s,
-                 u"home-connected"_s, u"home-reconnecting"_s, u"error"_s}) {
+        for (const char *scene : {"signin", "signin-waiting", "home-idle", "home-connecting",
+                 "home-connected", "home-reconnecting", "error", "stats", "settings", "popup"}) {
             for (const bool dark : {true, false}) {
-                for (const QString &language : {u"en"_s, u"ru"_s}) {
-                    const QString name = scene + (dark ? u"-dark-"_s : u"-light-"_s) + language;
-                    QTest::newRow(qPrintable(name)) << scene << dark << language;
+                for (const char *language : {"en", "ru"}) {
+                    QTest::addRow("%s-%s-%s", scene, dark ? "dark" : "light", language)
+                        << QString::fromLatin1(scene) << dark << QString::fromLatin1(language);
                 }
             }
         }
@@ -59,78 +70,72 @@ private slots:
         AppSettings *settings = m_ui->wiring()->appSettings();
         settings->setDarkTheme(dark);
         settings->setLanguage(language);
-        m_ui->window()->setProperty("screen", u"main"_s);
+        auto *popup = m_ui->window()->findChild<QQuickWindow *>(u"trayPopup"_s);
+        popup->hide();
         QVERIFY(enter(scene));
 
-        // Let fades and colour animations come to rest before grabbing.
-        QQuickItem *content = m_ui->item(u"content"_s);
-        QTRY_COMPARE(content->opacity(), 1.0);
-        // The dot's colour animation is the longest running one.
+        QQuickWindow *window = m_ui->window();
+        QPoint background(14, 33);
+        if (scene == "popup"_L1) {
+            emit m_ui->wiring()->trayManager()->popupRequested(500, 400);
+            QVERIFY(QTest::qWaitForWindowExposed(popup));
+            window = popup;
+            // Inside the card, left of its content.
+            background = QPoint(12, 100);
+        } else {
+            // Let the fade and the colour animations come to rest.
+            QTRY_COMPARE(m_ui->item(u"content"_s)->opacity(), 1.0);
+            QTRY_COMPARE(m_ui->item(u"tabBar"_s)->isVisible(), !scene.startsWith("signin"_L1));
+        }
         const QColor dot = settings->property(dotColourFor(scene)).value<QColor>();
-        QTRY_COMPARE(m_ui->item(u"statusDot"_s)->property("color").value<QColor>(), dot);
-        QQuickItem *tabBar = m_ui->item(u"tabBar"_s);
-        QTRY_COMPARE(tabBar->isVisible(), !scene.startsWith(u"signin"_s));
+        const QString dotName = window == popup ? u"popupDot"_s : u"statusDot"_s;
+        QTRY_COMPARE(
+            UiFixture::findItem(window->contentItem(), dotName)->property("color").value<QColor>(), dot);
 
-        const QImage image = m_ui->window()->grabWindow();
+        const QImage image = window->grabWindow();
         QVERIFY(!image.isNull());
-        QCOMPARE(image.size() / image.devicePixelRatio(), QSize(400, 660));
-        QVERIFY(hasSeveralColours(image));
-        const QString file
-            = QDir(m_outDir).filePath(QString::fromLatin1(QTest::currentDataTag()) + u".png"_s);
-        QVERIFY(image.save(file));
+        QVERIFY(image.save(m_outDir.filePath(QString::fromLatin1(QTest::currentDataTag()) + u".png"_s)));
+        QCOMPARE(image.pixelColor(background * image.devicePixelRatio()).rgb(), settings->bg().rgb());
     }
 
 private:
     bool enter(const QString &scene)
     {
-        const QString since = QDateTime::currentDateTimeUtc().addSecs(-3725).toString(Qt::ISODate);
-        const QJsonObject live {{u"connected_since"_s, since}, {u"down"_s, 734003200}, {u"up"_s, 52428800},
-            {u"endpoint"_s, u"203.0.113.7:51820"_s}, {u"transport"_s, u"tls"_s}};
-        if (scene.startsWith(u"signin"_s)) {
+        m_ui->window()->setProperty("screen", u"main"_s);
+        if (scene.startsWith("signin"_L1)) {
             if (!m_ui->signOut() || !m_ui->waitForItem(u"loginScreen"_s))
                 return false;
-            QQuickItem *login = m_ui->item(u"loginScreen"_s);
-            login->setProperty("waitingForBrowser", scene == u"signin-waiting"_s);
+            m_ui->item(u"loginScreen"_s)->setProperty("waitingForBrowser", scene == "signin-waiting"_L1);
             return true;
         }
-        if (scene == u"home-idle"_s)
-            return m_ui->setState(u"disconnected"_s) && m_ui->waitForItem(u"mainScreen"_s);
-        if (scene == u"home-connecting"_s)
-            return m_ui->setState(u"connecting"_s) && m_ui->waitForItem(u"mainScreen"_s);
-        if (scene == u"home-reconnecting"_s)
-            return m_ui->setState(u"reconnecting"_s, {{u"attempt"_s, 2}})
-                && m_ui->waitForItem(u"mainScreen"_s);
-        if (scene == u"home-connected"_s)
-            return m_ui->setState(u"connected"_s, live) && m_ui->waitForItem(u"mainScreen"_s);
-        if (scene == u"error"_s)
-            return m_ui->setState(u"failed"_s) && m_ui->waitForItem(u"errorScreen"_s);
-        return false;
+        const QJsonObject live {
+            {u"connected_since"_s, QDateTime::currentDateTimeUtc().addSecs(-3725).toString(Qt::ISODate)},
+            {u"down"_s, 734003200}, {u"up"_s, 52428800}, {u"endpoint"_s, u"203.0.113.7:51820"_s},
+            {u"transport"_s, u"tls"_s}, {u"attempt"_s, 2}, {u"kill_switch_mode"_s, u"on_connect"_s}};
+        const QString state = scene == "home-idle"_L1 ? u"disconnected"_s
+            : scene == "error"_L1                     ? u"failed"_s
+            : scene.startsWith("home-"_L1)            ? scene.mid(5)
+                                                      : u"connected"_s;
+        if (!m_ui->setState(state, live))
+            return false;
+        if (scene == "stats"_L1 || scene == "settings"_L1) {
+            m_ui->window()->setProperty("screen", scene);
+            return m_ui->waitForItem(scene + u"Screen"_s);
+        }
+        return m_ui->waitForItem(scene == "error"_L1 ? u"errorScreen"_s : u"mainScreen"_s);
     }
 
     static const char *dotColourFor(const QString &scene)
     {
-        if (scene == u"home-connected"_s)
+        if (scene == "home-connected"_L1 || scene == "stats"_L1 || scene == "settings"_L1
+            || scene == "popup"_L1)
             return "success";
-        if (scene == u"home-connecting"_s || scene == u"home-reconnecting"_s)
+        if (scene == "home-connecting"_L1 || scene == "home-reconnecting"_L1)
             return "warning";
-        if (scene == u"error"_s)
-            return "danger";
-        return "fgMuted";
+        return scene == "error"_L1 ? "danger" : "fgMuted";
     }
 
-    static bool hasSeveralColours(const QImage &image)
-    {
-        const QRgb first = image.pixel(image.width() / 2, image.height() / 2);
-        for (int y = 0; y < image.height(); y += 7) {
-            for (int x = 0; x < image.width(); x += 7) {
-                if (image.pixel(x, y) != first)
-                    return true;
-            }
-        }
-        return false;
-    }
-
-    QString m_outDir;
+    QDir m_outDir;
     std::unique_ptr<UiFixture> m_ui;
 };
 
