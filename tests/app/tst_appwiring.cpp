@@ -42,11 +42,6 @@ QJsonObject statusEvent(const QString &state, QJsonObject members = {})
     return members;
 }
 
-bool hasCommand(const QList<QJsonObject> &received, const QString &name)
-{
-    return std::any_of(received.cbegin(), received.cend(),
-        [&name](const QJsonObject &message) { return message.value(u"cmd"_s).toString() == name; });
-}
 } // namespace
 
 class tst_AppWiring : public QObject
@@ -58,9 +53,7 @@ private slots:
     void cleanup();
 
     void firstAttemptWaitsForTheEventLoop();
-    void statisticsFollowTheClient();
-    void latencySampleReachesStatistics();
-    void versionReachesTheTray();
+    void serviceEventsReachStatisticsAndTray();
     void trayRequestsReachTheService_data();
     void trayRequestsReachTheService();
     void windowRequests();
@@ -142,9 +135,14 @@ void tst_AppWiring::firstAttemptWaitsForTheEventLoop()
     QCOMPARE(m_service->connectionCount(), 1);
 }
 
-void tst_AppWiring::statisticsFollowTheClient()
+void tst_AppWiring::serviceEventsReachStatisticsAndTray()
 {
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
     startWiring();
+    m_service->sendLine({{u"type"_s, u"ready"_s}, {u"version"_s, u"2.4.1"_s}});
+    QTRY_COMPARE(m_wiring->trayManager()->version(), u"2.4.1"_s);
+
     // The service names the server while connecting; the session row opens on "connected".
     m_service->sendLine(statusEvent(
         u"connecting"_s, {{u"endpoint"_s, u"203.0.113.5:443"_s}, {u"transport"_s, u"reality"_s}}));
@@ -161,31 +159,15 @@ void tst_AppWiring::statisticsFollowTheClient()
     QTRY_COMPARE(queryStats(u"SELECT up FROM sessions"_s), 1536);
     QCOMPARE(queryStats(u"SELECT down FROM sessions"_s), 2047);
 
-    m_service->sendLine(statusEvent(u"disconnected"_s));
-    QTRY_COMPARE(queryStats(u"SELECT count(*) FROM sessions WHERE ended_at IS NOT NULL"_s), 1);
-}
-
-void tst_AppWiring::latencySampleReachesStatistics()
-{
-    QTcpServer server;
-    QVERIFY(server.listen(QHostAddress::LocalHost));
-    startWiring();
-    m_service->sendLine(statusEvent(u"connected"_s));
-    QTRY_COMPARE(queryStats(u"SELECT count(*) FROM sessions"_s), 1);
-
     PingProber *prober = m_wiring->pingProber();
     prober->setTarget(u"127.0.0.1:%1"_s.arg(server.serverPort()));
     prober->setActive(true);
     QTRY_VERIFY(prober->pingMs() >= 0);
     QCOMPARE(queryStats(u"SELECT sum(ping_n) FROM days"_s), 1);
     QCOMPARE(queryStats(u"SELECT sum(ping_sum) FROM days"_s), prober->pingMs());
-}
 
-void tst_AppWiring::versionReachesTheTray()
-{
-    startWiring();
-    m_service->sendLine({{u"type"_s, u"ready"_s}, {u"version"_s, u"2.4.1"_s}});
-    QTRY_COMPARE(m_wiring->trayManager()->version(), u"2.4.1"_s);
+    m_service->sendLine(statusEvent(u"disconnected"_s));
+    QTRY_COMPARE(queryStats(u"SELECT count(*) FROM sessions WHERE ended_at IS NOT NULL"_s), 1);
 }
 
 void tst_AppWiring::trayRequestsReachTheService_data()
@@ -282,7 +264,7 @@ void tst_AppWiring::quitHandler()
     // A ping behind whatever the quit handler wrote tells when everything has arrived.
     client->sendPing();
     QVERIFY(m_service->waitForCommand(u"ping"_s));
-    QCOMPARE(hasCommand(m_service->received(), u"shutdown"_s), shutdownSent);
+    QCOMPARE(m_service->waitForCommand(u"shutdown"_s, 0), shutdownSent);
 }
 
 void tst_AppWiring::restartConfirmedEndsWithZero()

@@ -61,6 +61,10 @@ Item {
             mouseClick(button);
             button.Accessible.pressAction();
             compare(spy.count, 1);
+            // Colours are bound, not copied: a theme change reaches them.
+            appSettings.toggleTheme();
+            colorIs(button.fgCol, appSettings[data.fg], "label after the theme change");
+            appSettings.toggleTheme();
         }
 
         function test_segMatchesStrictly_data() {

@@ -116,8 +116,6 @@ private slots:
 
     void commands_data();
     void commands();
-    void commandsOffline_data() { commands_data(); }
-    void commandsOffline();
 
 private:
     void runScript();
@@ -413,6 +411,8 @@ void TestPipeClient::trafficEvents_data()
         traffic, {{u"upSpeed"_s, 0.0}, {u"downSpeed"_s, 0.0}, {u"connectedSince"_s, u"S2"_s}});
     addScript("counter going back zeroes the speeds",
         {first, advance, second, advance, mark, status(R"({"up":3000,"down":3600})")}, traffic, zero);
+    addScript("unchanged counters keep the speeds", {first, advance, second, advance, mark, second}, {},
+        {{u"upSpeed"_s, 2000.0}});
     addScript("connected to disconnected zeroes the speeds once", {first, advance, second, mark, down, down},
         {u"vpnStateChanged"_s, u"trafficChanged"_s},
         {{u"upSpeed"_s, 0.0}, {u"downSpeed"_s, 0.0}, {u"up"_s, 4000.0}, {u"down"_s, 3500.0}});
@@ -449,6 +449,8 @@ void TestPipeClient::updateEvents_data()
         {status, state, upd, upd}, {{u"applyRequested"_s, false}});
     addScript("prefix is case-sensitive", {progress, mark, error("Update failed")}, {status, state},
         {{u"isUpdating"_s, true}, {u"updateProgress"_s, 40}});
+    addScript(
+        "same error twice", {error("boom"), mark, error("boom")}, {}, {{u"status"_s, u"error: boom"_s}});
 }
 
 void TestPipeClient::pollOnlyWhileActive()
@@ -543,25 +545,21 @@ void TestPipeClient::commands()
 {
     QFETCH(Call, call);
     QFETCH(QByteArray, wire);
-
-    QVERIFY(connectClient());
-    call(*m_client);
-    QTRY_COMPARE(m_service->receivedBytes(), wire + '\n');
-    QCOMPARE(m_client->killSwitchMode(), u"never"_s);
-    QCOMPARE(m_client->applyRequested(), QTest::currentDataTag() == QByteArray("apply_update"));
-}
-
-void TestPipeClient::commandsOffline()
-{
-    QFETCH(Call, call);
     QFETCH(bool, reportsOffline);
 
+    // Without a connection commands are dropped, and "not connected" is set only once.
     QSignalSpy changed(m_client.get(), &PipeClient::statusChanged);
     call(*m_client);
     call(*m_client);
     QCOMPARE(changed.count(), reportsOffline ? 1 : 0);
     QCOMPARE(m_client->status(), reportsOffline ? u"not connected"_s : u"disconnected"_s);
     QVERIFY(!m_client->applyRequested());
+
+    QVERIFY(connectClient());
+    call(*m_client);
+    QTRY_COMPARE(m_service->receivedBytes(), wire + '\n');
+    QCOMPARE(m_client->killSwitchMode(), u"never"_s);
+    QCOMPARE(m_client->applyRequested(), QTest::currentDataTag() == QByteArray("apply_update"));
 }
 
 QTEST_GUILESS_MAIN(TestPipeClient)
