@@ -6,13 +6,9 @@
 #include "PipeClient.h"
 
 #include <QDesktopServices>
-#include <QDir>
 #include <QFile>
-#include <QFontDatabase>
 #include <QJSValue>
 #include <QQmlContext>
-#include <QQuickItem>
-#include <QQuickWindow>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -31,9 +27,8 @@ UiFixture::UiFixture()
     m_config.socketPath = m_dir.filePath(u"daemon.sock"_s);
     m_config.tokenPath = m_dir.filePath(u"pipe.token"_s);
     m_config.statsDbPath = m_dir.filePath(u"stats.db"_s);
-    m_config.desktopDir = m_dir.filePath(u"Desktop"_s);
+    m_config.desktopDir = m_dir.path();
     m_config.clock = [] { return now(); };
-    QDir(m_dir.path()).mkpath(u"Desktop"_s);
     m_service = std::make_unique<FakeService>(m_config.socketPath);
     for (const QString &scheme : {u"http"_s, u"https"_s})
         QDesktopServices::setUrlHandler(scheme, this, "recordUrl");
@@ -47,47 +42,14 @@ UiFixture::~UiFixture()
     delete m_window.data();
     m_engine.reset();
     m_wiring.reset();
-    m_service.reset();
-}
-
-void UiFixture::seedDay(int daysFromToday, qint64 up, qint64 down, int protectedSeconds, double speedSum,
-    int speedCount, qint64 pingSum, int pingCount)
-{
-    const QString connection = u"ui-seed"_s;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, connection);
-        db.setDatabaseName(m_config.statsDbPath);
-        QVERIFY(db.open());
-        QSqlQuery query(db);
-        QVERIFY(
-            query.exec(u"CREATE TABLE IF NOT EXISTS days(date TEXT PRIMARY KEY, up INTEGER NOT NULL "
-                       "DEFAULT 0, down INTEGER NOT NULL DEFAULT 0, protected_seconds INTEGER NOT NULL "
-                       "DEFAULT 0, speed_sum REAL NOT NULL DEFAULT 0, speed_n INTEGER NOT NULL DEFAULT 0, "
-                       "ping_sum INTEGER NOT NULL DEFAULT 0, ping_n INTEGER NOT NULL DEFAULT 0)"_s));
-        QVERIFY(query.prepare(u"INSERT OR REPLACE INTO days VALUES (?, ?, ?, ?, ?, ?, ?, ?)"_s));
-        for (const QVariant &value : {QVariant(now().date().addDays(daysFromToday).toString(Qt::ISODate)),
-                 QVariant(up), QVariant(down), QVariant(protectedSeconds), QVariant(speedSum),
-                 QVariant(speedCount), QVariant(pingSum), QVariant(pingCount)})
-            query.addBindValue(value);
-        QVERIFY(query.exec());
-    }
-    QSqlDatabase::removeDatabase(connection);
 }
 
 bool UiFixture::start(bool mainWindow)
 {
-    static const bool fontsLoaded = [] {
-        for (const char *face : {"Regular", "Medium", "Semibold", "Bold"})
-            QFontDatabase::addApplicationFont(u":/fonts/SF-Pro-Text-%1.otf"_s.arg(QLatin1String(face)));
-        return true;
-    }();
-    Q_UNUSED(fontsLoaded)
-
     QFile token(m_config.tokenPath);
     if (!token.open(QIODevice::WriteOnly) || token.write("test-token\n") < 0 || !m_service->listen())
         return false;
     token.close();
-
     m_wiring = std::make_unique<AppWiring>(m_config);
     // Preferences outlive the objects within one test process.
     AppSettings *settings = m_wiring->appSettings();
@@ -127,25 +89,27 @@ QQuickWindow *UiFixture::load(const QUrl &url, const QByteArray &data)
         m_engine->load(url);
     else
         m_engine->loadData(data, url);
-    if (m_engine->rootObjects().isEmpty())
-        return nullptr;
-    m_window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constLast());
+    const auto roots = m_engine->rootObjects();
+    m_window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(roots.constLast());
     return m_window;
 }
 
-QQuickWindow *UiFixture::loadScreen(const QString &document, QSize size)
+QQuickWindow *UiFixture::loadScreen(const QString &document)
 {
     const QString host = uR"(import QtQuick
 Window {
     function reload() { loader.active = false; loader.active = true }
-    color: appSettings.bg
+    width: 400; height: 1400; visible: true; color: appSettings.bg
     Loader { id: loader; anchors.fill: parent; source: "qrc:/qml/%1.qml" }
 })"_s.arg(document);
-    if (!load(QUrl(u"qrc:/uitest/Host.qml"_s), host.toUtf8()))
-        return nullptr;
-    m_window->resize(size);
-    m_window->show();
-    return QTest::qWaitForWindowExposed(m_window) ? m_window.data() : nullptr;
+    return load(QUrl(u"qrc:/uitest/Host.qml"_s), host.toUtf8()) && QTest::qWaitForWindowExposed(m_window)
+        ? m_window.data()
+        : nullptr;
+}
+
+QQuickWindow *UiFixture::loadPopup()
+{
+    return load(QUrl(u"qrc:/qml/TrayPopup.qml"_s));
 }
 
 void UiFixture::reloadScreen()
@@ -153,9 +117,21 @@ void UiFixture::reloadScreen()
     QMetaObject::invokeMethod(m_window, "reload");
 }
 
-QQuickWindow *UiFixture::loadPopup()
+void UiFixture::seedDay(int daysFromToday, qint64 up, qint64 down, int protectedSeconds, double speedSum,
+    int speedCount, qint64 pingSum, int pingCount)
 {
-    return load(QUrl(u"qrc:/qml/TrayPopup.qml"_s));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"ui-seed"_s);
+        db.setDatabaseName(m_config.statsDbPath);
+        QSqlQuery query(db);
+        QVERIFY(db.open() && query.prepare(u"INSERT OR REPLACE INTO days VALUES (?, ?, ?, ?, ?, ?, ?, ?)"_s));
+        for (const QVariant &value : {QVariant(now().date().addDays(daysFromToday).toString(Qt::ISODate)),
+                 QVariant(up), QVariant(down), QVariant(protectedSeconds), QVariant(speedSum),
+                 QVariant(speedCount), QVariant(pingSum), QVariant(pingCount)})
+            query.addBindValue(value);
+        QVERIFY(query.exec());
+    }
+    QSqlDatabase::removeDatabase(u"ui-seed"_s);
 }
 
 void UiFixture::sendStatus(const QJsonObject &overrides)
@@ -176,11 +152,6 @@ bool UiFixture::setState(const QString &state, const QJsonObject &extra)
     return sync() && m_wiring->pipeClient()->vpnState() == state;
 }
 
-bool UiFixture::signOut()
-{
-    return setState(u"disconnected"_s, {{u"authenticated"_s, false}});
-}
-
 void UiFixture::sendEvent(const QJsonObject &event)
 {
     m_service->sendLine(event);
@@ -188,26 +159,21 @@ void UiFixture::sendEvent(const QJsonObject &event)
 
 bool UiFixture::sync()
 {
-    // A "pong" shows in the client's status text once read, and events are
-    // read in order.
+    // Events are read in order, and a "pong" shows in the client's status text.
     const QString marker = u"sync-%1"_s.arg(++m_syncCount);
     m_service->sendLine({{u"type"_s, u"pong"_s}, {u"version"_s, marker}});
-    PipeClient *client = m_wiring->pipeClient();
-    return QTest::qWaitFor([&] { return client->status() == u"pong v"_s + marker; });
+    return QTest::qWaitFor([&] { return m_wiring->pipeClient()->status() == u"pong v"_s + marker; });
 }
 
-QQuickItem *UiFixture::item(const QString &objectName) const
+QQuickItem *UiFixture::item(const QString &objectName, QQuickItem *root) const
 {
-    return m_window ? findItem(m_window->contentItem(), objectName) : nullptr;
-}
-
-QQuickItem *UiFixture::findItem(QQuickItem *root, const QString &objectName)
-{
+    if (!root)
+        root = m_window ? m_window->contentItem() : nullptr;
     if (!root || root->objectName() == objectName)
         return root;
     const auto children = root->childItems();
     for (QQuickItem *child : children) {
-        if (QQuickItem *found = findItem(child, objectName))
+        if (QQuickItem *found = item(objectName, child))
             return found;
     }
     return nullptr;
@@ -220,7 +186,7 @@ QQuickItem *UiFixture::segment(QQuickItem *control, const QString &value)
         QVariant entry = child->property("modelData");
         if (entry.metaType() == QMetaType::fromType<QJSValue>())
             entry = entry.value<QJSValue>().toVariant();
-        if (entry.isValid() && entry.toMap().value(u"value"_s).toString() == value)
+        if (entry.toMap().value(u"value"_s).toString() == value)
             return child;
         if (QQuickItem *found = segment(child, value))
             return found;
@@ -231,11 +197,10 @@ QQuickItem *UiFixture::segment(QQuickItem *control, const QString &value)
 QQuickItem *UiFixture::waitForItem(const QString &objectName) const
 {
     QQuickItem *found = nullptr;
-    const bool shown = QTest::qWaitFor([&] {
-        found = item(objectName);
-        return found && found->isVisible() && m_window->isVisible();
-    });
-    return shown ? found : nullptr;
+    return QTest::qWaitFor(
+               [&] { return (found = item(objectName)) && found->isVisible() && m_window->isVisible(); })
+        ? found
+        : nullptr;
 }
 
 bool UiFixture::click(QQuickItem *target) const
@@ -253,18 +218,6 @@ QString UiFixture::text(const QString &objectName, const char *property) const
     return found ? found->property(property).toString() : u"<missing>"_s;
 }
 
-QStringList UiFixture::commands() const
-{
-    QStringList names;
-    const auto received = m_service->received();
-    for (const QJsonObject &message : received) {
-        const QString name = message.value(u"cmd"_s).toString();
-        if (name != "status"_L1 && name != "ping"_L1)
-            names.append(name);
-    }
-    return names;
-}
-
 QList<QJsonObject> UiFixture::commands(const QString &name) const
 {
     QList<QJsonObject> result;
@@ -276,9 +229,15 @@ QList<QJsonObject> UiFixture::commands(const QString &name) const
     return result;
 }
 
-bool UiFixture::waitForCommand(const QString &name)
+QStringList UiFixture::commands() const
 {
-    return QTest::qWaitFor([&] { return !commands(name).isEmpty(); });
+    QStringList names;
+    const auto received = m_service->received();
+    for (const QJsonObject &message : received)
+        names.append(message.value(u"cmd"_s).toString());
+    names.removeAll(u"status"_s);
+    names.removeAll(u"ping"_s);
+    return names;
 }
 
 bool UiFixture::flushCommands()
@@ -290,9 +249,4 @@ bool UiFixture::flushCommands()
 void UiFixture::clearCommands()
 {
     m_service->clearReceived();
-}
-
-void UiFixture::recordUrl(const QUrl &url)
-{
-    m_openedUrls.append(url);
 }

@@ -10,7 +10,6 @@
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QSize>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -21,8 +20,8 @@ class FakeService;
 
 // The interface as the app runs it: the real service objects against a fake
 // VPN service on a private socket, a statistics database the test seeds and a
-// fixed clock, with either the real main window or one document in a plain
-// host window. Browser requests are recorded instead of reaching the desktop.
+// fixed clock, with either the real main window or one document on its own.
+// Browser requests are recorded instead of reaching the desktop.
 class UiFixture : public QObject
 {
     Q_OBJECT
@@ -34,21 +33,19 @@ public:
     UiFixture();
     ~UiFixture() override;
 
-    // Adds a row to the day table; rows written after the store's last
-    // refresh show once a screen refreshes it.
-    void seedDay(int daysFromToday, qint64 up, qint64 down, int protectedSeconds = 0, double speedSum = 0,
-        int speedCount = 0, qint64 pingSum = 0, int pingCount = 0);
-
     // Creates and publishes the service objects with English, light theme and
     // every switch off, and links the client to the fake service. With
     // `mainWindow` the real main.qml is loaded, shown and attached first, as
     // start-up does, and the service greets the client with "ready".
     bool start(bool mainWindow = false);
-    // A screen document inside a plain host window.
-    QQuickWindow *loadScreen(const QString &document, QSize size = {400, 1400});
+    // A screen document inside a plain host window, or the tray popup.
+    QQuickWindow *loadScreen(const QString &document);
+    QQuickWindow *loadPopup();
     // Destroys and re-creates the loaded screen, as leaving its tab does.
     void reloadScreen();
-    QQuickWindow *loadPopup();
+    // Adds a day row; it shows once a screen refreshes the store.
+    void seedDay(int daysFromToday, qint64 up, qint64 down, int protectedSeconds = 0, double speedSum = 0,
+        int speedCount = 0, qint64 pingSum = 0, int pingCount = 0);
 
     [[nodiscard]] AppWiring *wiring() const { return m_wiring.get(); }
     [[nodiscard]] FakeService *service() const { return m_service.get(); }
@@ -60,16 +57,17 @@ public:
     void sendStatus(const QJsonObject &overrides = {});
     // Sends a status event in this state and waits until the client has read it.
     bool setState(const QString &state, const QJsonObject &extra = {});
-    bool signIn() { return setState(QStringLiteral("disconnected")); }
-    bool signOut();
+    bool signOut()
+    {
+        return setState(QStringLiteral("disconnected"), {{QStringLiteral("authenticated"), false}});
+    }
     void sendEvent(const QJsonObject &event);
     // Waits until the client has handled every event sent before.
     bool sync();
 
-    // Depth-first search of the visual tree, which also reaches delegates
-    // and inline-component instances that QObject::findChild does not.
-    [[nodiscard]] QQuickItem *item(const QString &objectName) const;
-    [[nodiscard]] static QQuickItem *findItem(QQuickItem *root, const QString &objectName);
+    // Depth-first search of the visual tree (of the window without `root`),
+    // which also reaches delegates that QObject::findChild does not.
+    [[nodiscard]] QQuickItem *item(const QString &objectName, QQuickItem *root = nullptr) const;
     // The segment of a segmented control whose entry carries this value.
     [[nodiscard]] static QQuickItem *segment(QQuickItem *control, const QString &value);
     // Waits until such an item exists and shows.
@@ -79,18 +77,17 @@ public:
     bool click(const QString &objectName) const { return click(waitForItem(objectName)); }
     [[nodiscard]] QString text(const QString &objectName, const char *property = "text") const;
 
-    // Names of the commands sent since the last clear, without the status
-    // polls and pings the client sends by itself.
-    [[nodiscard]] QStringList commands() const;
+    // The commands sent since the last clear, by name, or all but the status
+    // polls and pings the client sends by itself. Flushing round-trips a ping
+    // so that every command written before it has arrived.
     [[nodiscard]] QList<QJsonObject> commands(const QString &name) const;
-    bool waitForCommand(const QString &name);
-    // Round-trips a ping so that every command written before it has arrived.
+    [[nodiscard]] QStringList commands() const;
     bool flushCommands();
     void clearCommands();
 
 public slots:
     // QDesktopServices URL handler.
-    void recordUrl(const QUrl &url);
+    void recordUrl(const QUrl &url) { m_openedUrls.append(url); }
 
 private:
     QQuickWindow *load(const QUrl &url, const QByteArray &data = {});

@@ -8,8 +8,6 @@
 
 #include <QAccessible>
 #include <QGuiApplication>
-#include <QQuickItem>
-#include <QQuickWindow>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
@@ -36,33 +34,47 @@ private slots:
         QMetaObject::invokeMethod(m_ui->window(), "showAndRaise");
         QVERIFY(QTest::qWaitForWindowActive(m_ui->window()));
         m_ui->window()->setProperty("screen", u"main"_s);
-        QVERIFY(m_ui->signOut());
+        QVERIFY(m_ui->setState(u"disconnected"_s));
         m_ui->clearCommands();
     }
     void cleanupTestCase() { m_ui.reset(); }
 
-    void routing_data()
+    void routingAndTitleBar_data()
     {
         QTest::addColumn<bool>("signedIn");
         QTest::addColumn<QString>("tab");
         QTest::addColumn<QString>("state");
         QTest::addColumn<QString>("screen");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QByteArray>("dot");
 
         QTest::newRow("signed out, settings tab chosen")
-            << false << u"settings"_s << u"connected"_s << u"loginScreen"_s;
-        QTest::newRow("home tab, idle") << true << u"main"_s << u"disconnected"_s << u"mainScreen"_s;
-        QTest::newRow("home tab, connecting") << true << u"main"_s << u"connecting"_s << u"mainScreen"_s;
-        QTest::newRow("home tab, failed") << true << u"main"_s << u"failed"_s << u"errorScreen"_s;
-        QTest::newRow("statistics tab, failed") << true << u"stats"_s << u"failed"_s << u"statsScreen"_s;
-        QTest::newRow("settings tab, failed") << true << u"settings"_s << u"failed"_s << u"settingsScreen"_s;
-        QTest::newRow("unknown state counts as home") << true << u"main"_s << u"weird"_s << u"mainScreen"_s;
+            << false << u"settings"_s << u"connected"_s << u"loginScreen"_s << u"Protected"_s
+            << QByteArray("success");
+        QTest::newRow("home tab, idle") << true << u"main"_s << u"disconnected"_s << u"mainScreen"_s
+                                        << u"Not connected"_s << QByteArray("fgMuted");
+        QTest::newRow("home tab, connecting") << true << u"main"_s << u"connecting"_s << u"mainScreen"_s
+                                              << u"Connecting…"_s << QByteArray("warning");
+        QTest::newRow("home tab, reconnecting") << true << u"main"_s << u"reconnecting"_s << u"mainScreen"_s
+                                                << u"Reconnecting"_s << QByteArray("warning");
+        QTest::newRow("home tab, failed") << true << u"main"_s << u"failed"_s << u"errorScreen"_s
+                                          << u"Connection failed"_s << QByteArray("danger");
+        QTest::newRow("statistics tab, failed") << true << u"stats"_s << u"failed"_s << u"statsScreen"_s
+                                                << u"Connection failed"_s << QByteArray("danger");
+        QTest::newRow("settings tab, connected")
+            << true << u"settings"_s << u"connected"_s << u"settingsScreen"_s << u"Protected"_s
+            << QByteArray("success");
+        QTest::newRow("unknown state counts as idle home")
+            << true << u"main"_s << u"weird"_s << u"mainScreen"_s << u"Not connected"_s
+            << QByteArray("fgMuted");
     }
-    void routing()
+    void routingAndTitleBar()
     {
         QFETCH(bool, signedIn);
         QFETCH(QString, tab);
         QFETCH(QString, state);
         QFETCH(QString, screen);
+        QFETCH(QByteArray, dot);
 
         m_ui->window()->setProperty("screen", tab);
         QVERIFY(m_ui->setState(state, {{u"authenticated"_s, signedIn}}));
@@ -77,11 +89,14 @@ private slots:
         QTRY_COMPARE(m_ui->item(u"tabBar"_s)->isVisible(), signedIn);
         QTRY_COMPARE(
             m_ui->item(u"content"_s)->height(), m_ui->item(u"panel"_s)->height() - 46 - (signedIn ? 58 : 0));
+
+        QTEST(m_ui->text(u"statusText"_s), "status");
+        const QColor expected = m_ui->wiring()->appSettings()->property(dot.constData()).value<QColor>();
+        QTRY_COMPARE(m_ui->item(u"statusDot"_s)->property("color").value<QColor>(), expected);
     }
 
     void tabsKeepTheirScreenAndFadeIn()
     {
-        QVERIFY(m_ui->signIn());
         QQuickItem *content = m_ui->item(u"content"_s);
         QTRY_COMPARE(content->opacity(), 1.0);
         QVERIFY(m_ui->click(u"tab_stats"_s));
@@ -93,48 +108,17 @@ private slots:
         // Neither choosing the tab again nor a failure replaces it.
         QVERIFY(m_ui->click(u"tab_stats"_s));
         QVERIFY(m_ui->setState(u"failed"_s));
-        QCoreApplication::processEvents();
         QCOMPARE(m_ui->item(u"statsScreen"_s), stats.data());
-
         QVERIFY(m_ui->click(u"tab_main"_s));
         QVERIFY(m_ui->waitForItem(u"errorScreen"_s));
         QTRY_VERIFY(!stats);
     }
 
-    void titleBarStatus_data()
-    {
-        QTest::addColumn<QString>("state");
-        QTest::addColumn<QString>("textKey");
-        QTest::addColumn<QByteArray>("dotColour");
-
-        QTest::newRow("connected") << u"connected"_s << u"statusProtected"_s << QByteArray("success");
-        QTest::newRow("connecting") << u"connecting"_s << u"statusConnecting"_s << QByteArray("warning");
-        QTest::newRow("reconnecting")
-            << u"reconnecting"_s << u"statusReconnecting"_s << QByteArray("warning");
-        QTest::newRow("failed") << u"failed"_s << u"connectionFailed"_s << QByteArray("danger");
-        QTest::newRow("disconnected")
-            << u"disconnected"_s << u"statusNotConnected"_s << QByteArray("fgMuted");
-        QTest::newRow("unknown state") << u"paused"_s << u"statusNotConnected"_s << QByteArray("fgMuted");
-    }
-    void titleBarStatus()
-    {
-        QFETCH(QString, state);
-        QFETCH(QString, textKey);
-        QFETCH(QByteArray, dotColour);
-
-        AppSettings *settings = m_ui->wiring()->appSettings();
-        QVERIFY(m_ui->setState(state));
-        QTRY_COMPARE(m_ui->text(u"statusText"_s), settings->t().value(textKey).toString());
-        const QColor expected = settings->property(dotColour.constData()).value<QColor>();
-        QTRY_COMPARE(m_ui->item(u"statusDot"_s)->property("color").value<QColor>(), expected);
-    }
-
     void updateBadgeOnlyAwayFromSettings()
     {
-        QVERIFY(m_ui->signIn());
         m_ui->sendEvent({{u"type"_s, u"update_available"_s}, {u"update_version"_s, u"1.0"_s}});
         auto badgeShows = [this](const QString &tab) {
-            QQuickItem *badge = UiFixture::findItem(m_ui->item(tab), u"updateBadge"_s);
+            QQuickItem *badge = m_ui->item(u"updateBadge"_s, m_ui->item(tab));
             return badge && badge->isVisible();
         };
         QTRY_VERIFY(badgeShows(u"tab_settings"_s));
@@ -157,15 +141,13 @@ private slots:
         QVERIFY(m_ui->setState(u"connected"_s));
         QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
         QSignalSpy quitting(qApp, &QCoreApplication::aboutToQuit);
-
         if (byButton)
             QVERIFY(m_ui->click(u"closeButton"_s));
         else
             m_ui->window()->close();
         QTRY_VERIFY(!m_ui->window()->isVisible());
         QVERIFY(m_ui->flushCommands());
-        QCOMPARE(lastClosed.count(), 0);
-        QCOMPARE(quitting.count(), 0);
+        QCOMPARE(lastClosed.count() + quitting.count(), 0);
         QVERIFY(m_ui->service()->hasClient());
         QCOMPARE(m_ui->commands(), QStringList());
     }
@@ -186,7 +168,6 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&cover));
         QMetaObject::invokeMethod(window, "toggleWindow");
         QVERIFY(QTest::qWaitForWindowActive(window));
-
         QVERIFY(m_ui->click(u"minimizeButton"_s));
         QTRY_COMPARE(window->visibility(), QWindow::Minimized);
         QMetaObject::invokeMethod(window, "toggleWindow");
@@ -200,9 +181,8 @@ private slots:
         auto *popup = m_ui->window()->findChild<QQuickWindow *>(u"trayPopup"_s);
         QVERIFY(popup && !popup->isVisible());
         QVERIFY(m_ui->setState(u"connected"_s, {{u"endpoint"_s, u"127.0.0.1:9"_s}}));
-        QTRY_COMPARE(prober->target(), u"127.0.0.1:9"_s);
+        QCOMPARE(prober->target(), u"127.0.0.1:9"_s);
         QTRY_VERIFY(prober->active());
-
         m_ui->window()->showMinimized();
         QTRY_COMPARE(m_ui->window()->visibility(), QWindow::Minimized);
         QTRY_VERIFY(prober->active());
@@ -221,38 +201,26 @@ private slots:
 
         // Showing the window puts the popup away.
         emit tray->popupRequested(300, 400);
-        QVERIFY(popup->isVisible());
         emit tray->showRequested();
         QVERIFY(!popup->isVisible());
         QTRY_VERIFY(m_ui->window()->isVisible());
     }
 
-    void screenReaderReadsStateAndOperatesControls()
+    void screenReaderReadsStateAndOperatesTheDial()
     {
-        const QVariantMap t = m_ui->wiring()->appSettings()->t();
         QVERIFY(m_ui->setState(u"connected"_s));
-        QVERIFY(m_ui->waitForItem(u"mainScreen"_s));
-        const auto accessible
-            = [this](const QString &name) { return QAccessible::queryAccessibleInterface(m_ui->item(name)); };
-        QCOMPARE(
-            accessible(u"statusText"_s)->text(QAccessible::Name), t.value(u"statusProtected"_s).toString());
-
-        QAccessibleInterface *dial = accessible(u"dial"_s);
+        QCOMPARE(QAccessible::queryAccessibleInterface(m_ui->item(u"statusText"_s))->text(QAccessible::Name),
+            u"Protected"_s);
+        QAccessibleInterface *dial = QAccessible::queryAccessibleInterface(m_ui->item(u"dial"_s));
         QVERIFY(dial && dial->actionInterface());
         QCOMPARE(dial->role(), QAccessible::Button);
-        QCOMPARE(dial->text(QAccessible::Name), t.value(u"statusProtected"_s).toString());
+        QCOMPARE(dial->text(QAccessible::Name), u"Protected"_s);
         dial->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-        QVERIFY(m_ui->waitForCommand(u"disconnect"_s));
-
-        QAccessibleInterface *statsTab = accessible(u"tab_stats"_s);
-        QVERIFY(statsTab && statsTab->actionInterface());
-        QCOMPARE(statsTab->role(), QAccessible::PageTab);
-        QCOMPARE(statsTab->text(QAccessible::Name), t.value(u"tabStats"_s).toString());
-        statsTab->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-        QVERIFY(m_ui->waitForItem(u"statsScreen"_s));
-
+        QVERIFY(m_ui->flushCommands());
+        QCOMPARE(m_ui->commands(), QStringList {u"disconnect"_s});
         // A glyph is no name.
-        const QString close = accessible(u"closeButton"_s)->text(QAccessible::Name);
+        const QString close
+            = QAccessible::queryAccessibleInterface(m_ui->item(u"closeButton"_s))->text(QAccessible::Name);
         QVERIFY(!close.isEmpty() && close != u"✕"_s);
     }
 
@@ -262,9 +230,7 @@ private slots:
         QVERIFY(dialog && !dialog->property("visible").toBool());
         emit m_ui->wiring()->pipeClient()->accessDenied();
         QTRY_VERIFY(dialog->property("opened").toBool());
-        QCOMPARE(dialog->property("title").toString(), u"Нет доступа к демону"_s);
         QMetaObject::invokeMethod(dialog, "close");
-        QTRY_VERIFY(!dialog->property("visible").toBool());
     }
 
 private:

@@ -3,8 +3,8 @@
 #include "TrayManager.h"
 #include "UiFixture.h"
 
-#include <QDateTime>
 #include <QDir>
+#include <QFontDatabase>
 #include <QImage>
 #include <QRegularExpression>
 #include <QTest>
@@ -25,19 +25,20 @@ class TestScreens : public QObject
 private slots:
     void initTestCase()
     {
+        for (const char *face : {"Regular", "Medium", "Semibold", "Bold"})
+            QFontDatabase::addApplicationFont(u":/fonts/SF-Pro-Text-%1.otf"_s.arg(QLatin1String(face)));
         QCoreApplication::setApplicationVersion(u"0.5.12"_s);
-        m_outDir = QDir(qEnvironmentVariable(
+        m_outDir.setPath(qEnvironmentVariable(
             "VANTREL_SCREENSHOT_DIR", QCoreApplication::applicationDirPath() + u"/screenshots"_s));
         QVERIFY(m_outDir.mkpath(u"."_s));
         m_ui = std::make_unique<UiFixture>();
-        // A week with traffic on most days.
+        QVERIFY(m_ui->start(true));
+        // A week with traffic on most days and an update on its way.
         const qint64 mb = 1024 * 1024;
         m_ui->seedDay(-6, 40 * mb, 310 * mb, 5400, 2 * 900e3, 2, 84, 2);
-        m_ui->seedDay(-5, 12 * mb, 120 * mb, 2000, 700e3, 1, 51, 1);
         m_ui->seedDay(-3, 90 * mb, 1200 * mb, 14000, 1.2e6, 1, 38, 1);
         m_ui->seedDay(-2, 5 * mb, 60 * mb, 900);
         m_ui->seedDay(0, 30 * mb, 420 * mb, 6100, 1.1e6, 1, 41, 1);
-        QVERIFY(m_ui->start(true));
         m_ui->sendEvent({{u"type"_s, u"update_available"_s}, {u"update_version"_s, u"0.6.0"_s}});
         m_ui->sendEvent({{u"type"_s, u"update_progress"_s}, {u"update_progress"_s, 42}});
         qInfo("screenshots go to %s", qPrintable(m_outDir.path()));
@@ -51,7 +52,7 @@ private slots:
         QTest::addColumn<bool>("dark");
         QTest::addColumn<QString>("language");
 
-        for (const char *scene : {"signin", "signin-waiting", "home-idle", "home-connecting",
+        for (const char *scene : {"signin", "signin-waiting", "home-disconnected", "home-connecting",
                  "home-connected", "home-reconnecting", "error", "stats", "settings", "popup"}) {
             for (const bool dark : {true, false}) {
                 for (const char *language : {"en", "ru"}) {
@@ -75,25 +76,22 @@ private slots:
         QVERIFY(enter(scene));
 
         QQuickWindow *window = m_ui->window();
+        // Left of the title bar's content, or inside the popup's card.
         QPoint background(14, 33);
         if (scene == "popup"_L1) {
             emit m_ui->wiring()->trayManager()->popupRequested(500, 400);
             QVERIFY(QTest::qWaitForWindowExposed(popup));
             window = popup;
-            // Inside the card, left of its content.
             background = QPoint(12, 100);
-        } else {
-            // Let the fade and the colour animations come to rest.
-            QTRY_COMPARE(m_ui->item(u"content"_s)->opacity(), 1.0);
-            QTRY_COMPARE(m_ui->item(u"tabBar"_s)->isVisible(), !scene.startsWith("signin"_L1));
         }
+        // Let the fade and the colour animations come to rest.
+        QTRY_COMPARE(m_ui->item(u"content"_s)->opacity(), 1.0);
         const QColor dot = settings->property(dotColourFor(scene)).value<QColor>();
-        const QString dotName = window == popup ? u"popupDot"_s : u"statusDot"_s;
-        QTRY_COMPARE(
-            UiFixture::findItem(window->contentItem(), dotName)->property("color").value<QColor>(), dot);
+        QQuickItem *dotItem
+            = m_ui->item(window == popup ? u"popupDot"_s : u"statusDot"_s, window->contentItem());
+        QTRY_COMPARE(dotItem->property("color").value<QColor>(), dot);
 
         const QImage image = window->grabWindow();
-        QVERIFY(!image.isNull());
         QVERIFY(image.save(m_outDir.filePath(QString::fromLatin1(QTest::currentDataTag()) + u".png"_s)));
         QCOMPARE(image.pixelColor(background * image.devicePixelRatio()).rgb(), settings->bg().rgb());
     }
@@ -108,31 +106,28 @@ private:
             m_ui->item(u"loginScreen"_s)->setProperty("waitingForBrowser", scene == "signin-waiting"_L1);
             return true;
         }
-        const QJsonObject live {
-            {u"connected_since"_s, QDateTime::currentDateTimeUtc().addSecs(-3725).toString(Qt::ISODate)},
-            {u"down"_s, 734003200}, {u"up"_s, 52428800}, {u"endpoint"_s, u"203.0.113.7:51820"_s},
-            {u"transport"_s, u"tls"_s}, {u"attempt"_s, 2}, {u"kill_switch_mode"_s, u"on_connect"_s}};
-        const QString state = scene == "home-idle"_L1 ? u"disconnected"_s
-            : scene == "error"_L1                     ? u"failed"_s
-            : scene.startsWith("home-"_L1)            ? scene.mid(5)
-                                                      : u"connected"_s;
+        const QString since = QDateTime::currentDateTimeUtc().addSecs(-3725).toString(Qt::ISODate);
+        const QJsonObject live {{u"connected_since"_s, since}, {u"down"_s, 734003200}, {u"up"_s, 52428800},
+            {u"endpoint"_s, u"203.0.113.7:51820"_s}, {u"transport"_s, u"tls"_s}, {u"attempt"_s, 2},
+            {u"kill_switch_mode"_s, u"on_connect"_s}};
+        const QString state = scene == "error"_L1 ? u"failed"_s
+            : scene.startsWith("home-"_L1)        ? scene.mid(5)
+                                                  : u"connected"_s;
         if (!m_ui->setState(state, live))
             return false;
-        if (scene == "stats"_L1 || scene == "settings"_L1) {
+        if (!scene.startsWith("home-"_L1) && scene != "error"_L1 && scene != "popup"_L1)
             m_ui->window()->setProperty("screen", scene);
-            return m_ui->waitForItem(scene + u"Screen"_s);
-        }
-        return m_ui->waitForItem(scene == "error"_L1 ? u"errorScreen"_s : u"mainScreen"_s);
+        const QString screen = scene == "popup"_L1 || scene.startsWith("home-"_L1) ? u"main"_s : scene;
+        return m_ui->waitForItem(screen + u"Screen"_s);
     }
 
     static const char *dotColourFor(const QString &scene)
     {
-        if (scene == "home-connected"_L1 || scene == "stats"_L1 || scene == "settings"_L1
-            || scene == "popup"_L1)
-            return "success";
-        if (scene == "home-connecting"_L1 || scene == "home-reconnecting"_L1)
+        if (scene.endsWith("connecting"_L1))
             return "warning";
-        return scene == "error"_L1 ? "danger" : "fgMuted";
+        if (scene == "error"_L1)
+            return "danger";
+        return scene.startsWith("signin"_L1) || scene == "home-disconnected"_L1 ? "fgMuted" : "success";
     }
 
     QDir m_outDir;

@@ -115,11 +115,6 @@ private slots:
         settings->setTransport(u"reality"_s);
         QCOMPARE(m_ui->text(u"themeDesc"_s), u"Dark mode is on"_s);
         QCOMPARE(m_ui->text(u"transportDesc"_s), u"Reality — more secure"_s);
-
-        settings->setLanguage(u"ru"_s);
-        QQuickItem *onConnect = UiFixture::segment(m_ui->item(u"killSwitchSeg"_s), u"on_connect"_s);
-        QCOMPARE(
-            UiFixture::findItem(onConnect, u"label"_s)->property("text").toString(), u"При подключении"_s);
     }
 
     void killSwitchSegment_data()
