@@ -11,6 +11,21 @@ set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
 
+# First, where mount namespaces allow it: a private, empty /run/vantrelvpn, so
+# the simulated service started here never meets services or apps that other
+# suites (or a real installation) run on the machine. Without it the ctest
+# resource lock is the only guard.
+if [ -z "${E2E_PRIVATE_RUN:-}" ]; then
+    export E2E_PRIVATE_RUN=1
+    if [ "$(id -u)" = 0 ] && mkdir -p /run/vantrelvpn 2>/dev/null \
+        && unshare -m --propagation private true 2>/dev/null; then
+        exec unshare -m --propagation private sh -c \
+            'mount -t tmpfs -o mode=0755 tmpfs /run/vantrelvpn \
+                || echo "session.sh: /run/vantrelvpn is shared with the rest of the machine" >&2
+             exec "$0" "$@"' "$0" "$@"
+    fi
+fi
+
 # Outside the display: make the session home, which also holds the display's
 # key, run the rest under a display of its own, then remove the home. The
 # display number is drawn at random: xvfb-run's search for a free one races

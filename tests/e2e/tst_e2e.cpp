@@ -175,6 +175,10 @@ void TestEndToEnd::cleanup()
     }
     QString appOutput;
     if (m_app) {
+        if (failed && m_app->state() == QProcess::NotRunning) {
+            qWarning("the app had ended: %s, exit code %d",
+                m_app->exitStatus() == QProcess::CrashExit ? "crashed" : "normal exit", m_app->exitCode());
+        }
         m_app->terminate();
         if (!waitForExit(*m_app))
             m_app->kill();
