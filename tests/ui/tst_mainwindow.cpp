@@ -7,17 +7,40 @@
 #include "UiFixture.h"
 
 #include <QAccessible>
+#include <QClipboard>
+#include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QImage>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 using namespace Qt::StringLiterals;
 
-// The main window against the real service objects: routing, title bar, tab
-// bar, hiding to the tray, the tray popup and what the prober follows.
+namespace {
+
+QString sinceNow(int offsetSecs)
+{
+    return QDateTime::currentDateTimeUtc().addSecs(offsetSecs).toString(Qt::ISODate);
+}
+
+bool animating(QObject *item)
+{
+    const auto children = item->findChildren<QObject *>();
+    return std::any_of(children.begin(), children.end(), [](QObject *child) {
+        return child->inherits("QQuickAbstractAnimation") && child->property("running").toBool();
+    });
+}
+
+} // namespace
+
+// The real main window against the real service objects: routing, title and
+// tab bar, hiding to the tray, the tray popup and the prober, the sign-in
+// flow, the home screen's dial and tiles and the error screen.
 class TestMainWindow : public QObject
 {
     Q_OBJECT
@@ -35,6 +58,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(m_ui->window()));
         m_ui->window()->setProperty("screen", u"main"_s);
         QVERIFY(m_ui->setState(u"disconnected"_s));
+        QVERIFY(m_ui->waitForItem(u"mainScreen"_s));
         m_ui->clearCommands();
     }
     void cleanupTestCase() { m_ui.reset(); }
@@ -233,8 +257,395 @@ private slots:
         QMetaObject::invokeMethod(dialog, "close");
     }
 
+    void browserFlowAndCancel()
+    {
+        signOutToFreshScreen();
+        QVERIFY(m_ui->click(u"signInButton"_s));
+        QVERIFY(m_ui->flushCommands());
+        QCOMPARE(m_ui->commands(), QStringList {u"login_start"_s});
+        // Nothing changes until the service answers.
+        checkInitialLook();
+
+        openBrowser(u"https://login.example/abc?x=1"_s);
+        QCOMPARE(m_ui->openedUrls().mid(m_urls), QList<QUrl> {QUrl(u"https://login.example/abc?x=1"_s)});
+        QCOMPARE(stepStates(), QStringList({u"done"_s, u"waiting"_s, u"todo"_s}));
+        QVERIFY(!m_ui->item(u"signInButton"_s)->isVisible());
+
+        // A new page replaces the URL; the link opens the latest one again.
+        openBrowser(u"https://login.example/second"_s);
+        QVERIFY(m_ui->click(u"reopenLink"_s));
+        QCOMPARE(m_ui->openedUrls().size(), m_urls + 3);
+        QCOMPARE(m_ui->openedUrls().last(), QUrl(u"https://login.example/second"_s));
+
+        QVERIFY(m_ui->click(u"cancelButton"_s));
+        QVERIFY(m_ui->flushCommands());
+        QCOMPARE(m_ui->commands(), QStringList({u"login_start"_s, u"login_cancel"_s}));
+        checkInitialLook();
+        QCOMPARE(m_ui->text(u"loginScreen"_s, "loginUrl"), QString());
+        QCOMPARE(m_ui->text(u"loginScreen"_s, "expiresAt"), QString());
+    }
+
+    void copyLink()
+    {
+        signOutToFreshScreen();
+        const QVariantMap t = m_ui->wiring()->appSettings()->t();
+        const QString url = u"https://login.example/copy-me"_s;
+        openBrowser(url);
+        QGuiApplication::clipboard()->clear();
+
+        QElapsedTimer shown;
+        QVERIFY(m_ui->click(u"copyLink"_s));
+        shown.start();
+        QCOMPARE(QGuiApplication::clipboard()->text(), url);
+        QCOMPARE(m_ui->text(u"copyLink"_s), t.value(u"copied"_s).toString());
+        QTRY_COMPARE_WITH_TIMEOUT(m_ui->text(u"copyLink"_s), t.value(u"copyLink"_s).toString(), 5000);
+        // A lower bound only: the label must not drop back early.
+        QVERIFY2(shown.elapsed() >= 1300, qPrintable(QString::number(shown.elapsed())));
+        QVERIFY(m_ui->item(u"waitingBlock"_s)->isVisible());
+
+        // Without a URL neither link claims to do anything.
+        m_ui->item(u"loginScreen"_s)->setProperty("loginUrl", QString());
+        QGuiApplication::clipboard()->setText(u"before"_s);
+        QVERIFY(m_ui->click(u"reopenLink"_s));
+        QVERIFY(m_ui->click(u"copyLink"_s));
+        QCOMPARE(m_ui->openedUrls().size(), m_urls + 1);
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"before"_s);
+        QCOMPARE(m_ui->text(u"copyLink"_s), t.value(u"copyLink"_s).toString());
+    }
+
+    void loginFailedEndsWaitingSilently()
+    {
+        signOutToFreshScreen();
+        // While not waiting nothing changes.
+        m_ui->sendEvent({{u"type"_s, u"login_failed"_s}, {u"error"_s, u"early"_s}});
+        QVERIFY(m_ui->sync());
+        checkInitialLook();
+
+        openBrowser(u"https://login.example/fail"_s);
+        m_ui->sendEvent({{u"type"_s, u"login_failed"_s}, {u"error"_s, u"denied"_s}});
+        QTRY_VERIFY(!m_ui->item(u"waitingBlock"_s)->isVisible());
+        checkInitialLook();
+
+        // A second try sends a new request, and no cancel for the first.
+        QVERIFY(m_ui->click(u"signInButton"_s));
+        QVERIFY(m_ui->flushCommands());
+        QCOMPARE(m_ui->commands(), QStringList {u"login_start"_s});
+    }
+
+    void loginCompleteLeavesSignIn()
+    {
+        signOutToFreshScreen();
+        openBrowser(u"https://login.example/done"_s);
+        m_ui->sendEvent({{u"type"_s, u"login_complete"_s}});
+        QVERIFY(m_ui->waitForItem(u"mainScreen"_s));
+        QTRY_VERIFY(!m_ui->item(u"loginScreen"_s));
+
+        // Signing out again brings a fresh screen in the initial look.
+        signOutToFreshScreen();
+    }
+
+    void clickSends_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("whitelist");
+        QTest::addColumn<bool>("games");
+        QTest::addColumn<QString>("transport");
+
+        QTest::newRow("idle dial connects, split tunnel")
+            << u"disconnected"_s << u"dial"_s << u"connect"_s << true << false << u"tls"_s;
+        QTest::newRow("unknown state dial connects, gaming")
+            << u"paused"_s << u"dial"_s << u"connect"_s << false << true << u"reality"_s;
+        QTest::newRow("connecting dial cancels")
+            << u"connecting"_s << u"dial"_s << u"disconnect"_s << false << false << u"tls"_s;
+        QTest::newRow("reconnecting dial cancels")
+            << u"reconnecting"_s << u"dial"_s << u"disconnect"_s << false << false << u"tls"_s;
+        QTest::newRow("connected dial disconnects")
+            << u"connected"_s << u"dial"_s << u"disconnect"_s << false << false << u"tls"_s;
+        QTest::newRow("error screen try again connects")
+            << u"failed"_s << u"tryAgainButton"_s << u"connect"_s << true << true << u"reality"_s;
+        QTest::newRow("error screen cancel")
+            << u"failed"_s << u"errorCancelButton"_s << u"disconnect"_s << false << false << u"tls"_s;
+    }
+    void clickSends()
+    {
+        QFETCH(QString, state);
+        QFETCH(QString, button);
+        QFETCH(QString, command);
+        QFETCH(bool, whitelist);
+        QFETCH(bool, games);
+        QFETCH(QString, transport);
+
+        AppSettings *settings = m_ui->wiring()->appSettings();
+        settings->setWhitelist(whitelist);
+        settings->setGames(games);
+        settings->setTransport(transport);
+        QVERIFY(m_ui->setState(state));
+        QVERIFY(m_ui->click(button));
+        QVERIFY(m_ui->flushCommands());
+        QCOMPARE(m_ui->commands(), QStringList {command});
+        if (command == "connect"_L1) {
+            const QJsonObject payload {
+                {u"whitelist"_s, whitelist}, {u"games"_s, games}, {u"transport"_s, transport}};
+            QCOMPARE(m_ui->commands(command).constFirst().value(u"payload"_s).toObject(), payload);
+        }
+    }
+
+    void homeByState_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("transport");
+        QTest::addColumn<int>("attempt");
+        QTest::addColumn<QString>("dialState");
+        QTest::addColumn<QString>("status");
+        // The hint under the status; empty: the session clock.
+        QTest::addColumn<QString>("hint");
+        QTest::addColumn<bool>("transportShown");
+
+        QTest::newRow("disconnected: the service's error shows")
+            << u"disconnected"_s << u"tls"_s << 0 << u"idle"_s << u"Not connected"_s << u"click to connect"_s
+            << false;
+        QTest::newRow("connecting") << u"connecting"_s << u"tls"_s << 0 << u"connecting"_s << u"Connecting…"_s
+                                    << u"click to cancel"_s << false;
+        QTest::newRow("reconnecting, third attempt")
+            << u"reconnecting"_s << u"tls"_s << 3 << u"connecting"_s << u"Reconnecting · #3"_s
+            << u"click to cancel"_s << false;
+        QTest::newRow("reconnecting, no attempt yet")
+            << u"reconnecting"_s << u"tls"_s << 0 << u"connecting"_s << u"Reconnecting · #0"_s
+            << u"click to cancel"_s << false;
+        QTest::newRow("connected over tls")
+            << u"connected"_s << u"tls"_s << 0 << u"connected"_s << u"Protected"_s << QString() << true;
+        QTest::newRow("connected over a longer tls label")
+            << u"connected"_s << u"tls-fallback-2"_s << 0 << u"connected"_s << u"Protected"_s << QString()
+            << true;
+        QTest::newRow("connected over reality")
+            << u"connected"_s << u"reality"_s << 0 << u"connected"_s << u"Protected"_s << QString() << false;
+        QTest::newRow("connected, tls only inside the name")
+            << u"connected"_s << u"xtls"_s << 0 << u"connected"_s << u"Protected"_s << QString() << false;
+    }
+    void homeByState()
+    {
+        QFETCH(QString, state);
+        QFETCH(QString, transport);
+        QFETCH(int, attempt);
+        QFETCH(QString, dialState);
+        QFETCH(QString, hint);
+
+        const QString error = u"<b>not signed in</b>"_s;
+        QVERIFY(m_ui->setState(state,
+            {{u"attempt"_s, attempt}, {u"connected_since"_s, sinceNow(-5)}, {u"transport"_s, transport},
+                {u"error"_s, error}}));
+        QQuickItem *dial = m_ui->item(u"dial"_s);
+        QCOMPARE(dial->property("dialState").toString(), dialState);
+        QTEST(m_ui->text(u"dialStatus"_s), "status");
+        QCOMPARE(dial->property("hintMode").toBool(), !hint.isEmpty());
+        const QString timer = m_ui->text(u"dialTimer"_s);
+        QVERIFY2(hint.isEmpty() ? QRegularExpression(u"^00:0\\d$"_s).match(timer).hasMatch() : timer == hint,
+            qPrintable(timer));
+        // The arc shows only while connecting, the glow only while connected.
+        QCOMPARE(m_ui->item(u"dialArc"_s)->isVisible(), dialState == u"connecting"_s);
+        QCOMPARE(m_ui->item(u"dialGlow"_s)->isVisible(), dialState == u"connected"_s);
+        QTEST(m_ui->item(u"transportLine"_s)->isVisible(), "transportShown");
+        if (m_ui->item(u"transportLine"_s)->isVisible())
+            QCOMPARE(m_ui->text(u"transportLine"_s), u"WireGuard · games available"_s);
+        QCOMPARE(m_ui->item(u"errorLine"_s)->isVisible(), dialState == u"idle"_s);
+        QCOMPARE(m_ui->text(u"errorLine"_s), error);
+    }
+
+    void connectingArcFollowsTheTheme()
+    {
+        AppSettings *settings = m_ui->wiring()->appSettings();
+        settings->setDarkTheme(true);
+        QVERIFY(m_ui->setState(u"connecting"_s));
+        const QColor darkWarning = settings->warning();
+        QTRY_VERIFY(ringHas(darkWarning));
+
+        // The arc is painted once; the theme switch must repaint it.
+        settings->setDarkTheme(false);
+        QTRY_VERIFY(ringHas(settings->warning()));
+        QVERIFY(!ringHas(darkWarning));
+    }
+
+    void endlessMotionStopsWhileHidden_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("moving");
+
+        QTest::newRow("connected glow") << u"connected"_s << u"dialGlow"_s;
+        QTest::newRow("connecting arc") << u"connecting"_s << u"dialArc"_s;
+    }
+    void endlessMotionStopsWhileHidden()
+    {
+        QFETCH(QString, state);
+        QFETCH(QString, moving);
+
+        QVERIFY(m_ui->setState(state));
+        QObject *item = m_ui->item(moving);
+        QTRY_VERIFY(animating(item));
+        m_ui->window()->hide();
+        QTRY_VERIFY(!animating(item));
+        QMetaObject::invokeMethod(m_ui->window(), "showAndRaise");
+        QTRY_VERIFY(animating(item));
+    }
+
+    void sessionClock_data()
+    {
+        QTest::addColumn<int>("startOffsetSecs");
+        QTest::addColumn<QString>("pattern");
+
+        QTest::newRow("just over a minute, running") << -65 << u"^01:0[5-7]$"_s;
+        QTest::newRow("over an hour") << -3909 << u"^1:05:(09|1[01])$"_s;
+        QTest::newRow("start in the future") << 120 << u"^00:00$"_s;
+    }
+    void sessionClock()
+    {
+        QFETCH(int, startOffsetSecs);
+        QFETCH(QString, pattern);
+
+        QVERIFY(m_ui->setState(u"connected"_s, {{u"connected_since"_s, sinceNow(startOffsetSecs)}}));
+        QQuickItem *tile = m_ui->item(u"sessionTile"_s);
+        const QString first = tile->property("value").toString();
+        QVERIFY2(QRegularExpression(pattern).match(first).hasMatch(), qPrintable(first));
+        QCOMPARE(m_ui->text(u"dialTimer"_s), first);
+        if (startOffsetSecs < 0)
+            QTRY_VERIFY(tile->property("value").toString() != first);
+    }
+
+    void tilesFollowTheTunnel()
+    {
+        AppSettings *settings = m_ui->wiring()->appSettings();
+        const QStringList tiles {u"sessionTile"_s, u"speedTile"_s, u"trafficTile"_s, u"addressTile"_s};
+        const auto value = [this](const QString &tile) { return m_ui->text(tile, "value"); };
+        for (const QString &tile : tiles)
+            QVERIFY(m_ui->item(tile)->property("dimmed").toBool());
+        QCOMPARE(value(u"sessionTile"_s), u"—"_s);
+        QCOMPARE(value(u"speedTile"_s), u"—"_s);
+        QCOMPARE(value(u"trafficTile"_s), u"—"_s);
+        QVERIFY(m_ui->item(u"addressPlaceholder"_s)->isVisible());
+        QVERIFY(!m_ui->item(u"addressSpoiler"_s)->isVisible());
+
+        const QJsonObject live {{u"connected_since"_s, sinceNow(0)}, {u"down"_s, 1536}, {u"up"_s, 512},
+            {u"endpoint"_s, u"203.0.113.7:51820"_s}};
+        QVERIFY(m_ui->setState(u"connected"_s, live));
+        for (const QString &tile : tiles)
+            QVERIFY(!m_ui->item(tile)->property("dimmed").toBool());
+        QCOMPARE(value(u"trafficTile"_s), u"↓1.50 KB ↑512 B"_s);
+        // A first sample has no speed yet.
+        QCOMPARE(value(u"speedTile"_s), u"↓0 KB/s ↑0 KB/s"_s);
+        QCOMPARE(m_ui->item(u"speedTile"_s)->property("valueColor").value<QColor>(), settings->success());
+        QVERIFY(m_ui->item(u"addressSpoiler"_s)->isVisible());
+        QVERIFY(!m_ui->item(u"addressPlaceholder"_s)->isVisible());
+
+        // The live figures vanish with the tunnel.
+        QVERIFY(m_ui->setState(u"disconnected"_s, live));
+        QCOMPARE(value(u"trafficTile"_s), u"—"_s);
+        QCOMPARE(m_ui->item(u"speedTile"_s)->property("valueColor").value<QColor>(), settings->fg());
+    }
+
+    void addressShowsTheEndpointsHost_data()
+    {
+        QTest::addColumn<QString>("endpoint");
+        QTest::addColumn<QString>("shown");
+
+        QTest::newRow("host and port") << u"203.0.113.7:51820"_s << u"203.0.113.7"_s;
+        QTest::newRow("no colon") << u"vpn.example"_s << u"vpn.example"_s;
+        QTest::newRow("only a leading colon") << u":443"_s << u":443"_s;
+        QTest::newRow("bracketed v6 and port") << u"[2001:db8::1]:443"_s << u"[2001:db8::1]"_s;
+        QTest::newRow("empty") << QString() << u"—"_s;
+    }
+    void addressShowsTheEndpointsHost()
+    {
+        QFETCH(QString, endpoint);
+
+        QVERIFY(m_ui->setState(u"connected"_s, {{u"endpoint"_s, endpoint}}));
+        QTEST(m_ui->text(u"addressSpoiler"_s), "shown");
+    }
+
+    void errorScreenText_data()
+    {
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<bool>("usesDefault");
+
+        QTest::newRow("service reason") << u"handshake timed out"_s << false;
+        QTest::newRow("no reason") << QString() << true;
+    }
+    void errorScreenText()
+    {
+        QFETCH(QString, error);
+        QFETCH(bool, usesDefault);
+
+        QVERIFY(m_ui->setState(u"failed"_s, {{u"error"_s, error}}));
+        QVERIFY(m_ui->waitForItem(u"errorScreen"_s));
+        const QVariantMap t = m_ui->wiring()->appSettings()->t();
+        QTRY_COMPARE(
+            m_ui->text(u"errorReason"_s), usesDefault ? t.value(u"errorDefault"_s).toString() : error);
+    }
+
 private:
+    QStringList stepStates() const
+    {
+        QStringList states;
+        for (int n = 1; n <= 3; ++n)
+            states.append(m_ui->text(u"step%1"_s.arg(n), "stepState"));
+        return states;
+    }
+
+    // The sign-in screen is made anew on every sign-out.
+    void signOutToFreshScreen()
+    {
+        QVERIFY(m_ui->signOut());
+        QVERIFY(m_ui->waitForItem(u"loginScreen"_s));
+        checkInitialLook();
+        m_ui->clearCommands();
+        m_urls = m_ui->openedUrls().size();
+    }
+
+    void checkInitialLook()
+    {
+        QTRY_VERIFY(m_ui->item(u"signInButton"_s)->isVisible());
+        QVERIFY(!m_ui->item(u"waitingBlock"_s)->isVisible());
+        QCOMPARE(stepStates(), QStringList({u"active"_s, u"todo"_s, u"todo"_s}));
+    }
+
+    void openBrowser(const QString &url)
+    {
+        const qsizetype before = m_ui->openedUrls().size();
+        m_ui->sendEvent({{u"type"_s, u"browser_opened"_s}, {u"login_url"_s, url},
+            {u"expires_at"_s, u"2030-01-01T00:00:00Z"_s}});
+        QTRY_COMPARE(m_ui->openedUrls().size(), before + 1);
+        QVERIFY(m_ui->waitForItem(u"waitingBlock"_s));
+        QCOMPARE(m_ui->text(u"loginScreen"_s, "loginUrl"), url);
+        QCOMPARE(m_ui->text(u"loginScreen"_s, "expiresAt"), u"2030-01-01T00:00:00Z"_s);
+    }
+
+    // Whether the dial's track band, outside the core with its glyph, shows
+    // this colour anywhere.
+    bool ringHas(const QColor &colour) const
+    {
+        QQuickItem *dial = m_ui->item(u"dial"_s);
+        const QImage image = m_ui->window()->grabWindow();
+        const qreal dpr = image.devicePixelRatio();
+        const QRectF box = dial->mapRectToScene(dial->boundingRect());
+        const QPointF centre = box.center() * dpr;
+        const qreal outer = box.width() / 2 * dpr;
+        const qreal unit = box.width() / dial->width() * dpr;
+        for (int y = int(centre.y() - outer); y < int(centre.y() + outer); ++y) {
+            for (int x = int(centre.x() - outer); x < int(centre.x() + outer); ++x) {
+                const qreal r = std::hypot(x - centre.x(), y - centre.y());
+                if (r < outer - 7 * unit || r > outer - 2 * unit || !image.rect().contains(x, y))
+                    continue;
+                const QColor pixel = image.pixelColor(x, y);
+                if (std::abs(pixel.red() - colour.red()) <= 6 && std::abs(pixel.green() - colour.green()) <= 6
+                    && std::abs(pixel.blue() - colour.blue()) <= 6)
+                    return true;
+            }
+        }
+        return false;
+    }
+
     std::unique_ptr<UiFixture> m_ui;
+    qsizetype m_urls = 0;
 };
 
 QTEST_MAIN(TestMainWindow)
