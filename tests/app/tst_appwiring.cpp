@@ -54,7 +54,6 @@ private slots:
 
     void firstAttemptWaitsForTheEventLoop();
     void serviceEventsReachStatisticsAndTray();
-    void trayRequestsReachTheService_data();
     void trayRequestsReachTheService();
     void windowRequests();
     void quitHandler_data();
@@ -170,41 +169,20 @@ void tst_AppWiring::serviceEventsReachStatisticsAndTray()
     QTRY_COMPARE(queryStats(u"SELECT count(*) FROM sessions WHERE ended_at IS NOT NULL"_s), 1);
 }
 
-void tst_AppWiring::trayRequestsReachTheService_data()
-{
-    QTest::addColumn<bool>("connectRequest");
-    QTest::addColumn<bool>("whitelist");
-    QTest::addColumn<bool>("games");
-
-    // Unequal switches, so that swapped members show.
-    QTest::newRow("connect, split tunnelling only") << true << true << false;
-    QTest::newRow("connect, gaming mode only") << true << false << true;
-    QTest::newRow("disconnect") << false << false << false;
-}
-
 void tst_AppWiring::trayRequestsReachTheService()
 {
-    QFETCH(bool, connectRequest);
-    QFETCH(bool, whitelist);
-    QFETCH(bool, games);
-
     startWiring();
-    m_wiring->appSettings()->setWhitelist(whitelist);
-    m_wiring->appSettings()->setGames(games);
-    // A saved protocol must not travel with the tray's request.
+    // Unequal switches, so that swapped members show; a saved protocol must not travel with the request.
+    m_wiring->appSettings()->setWhitelist(true);
+    m_wiring->appSettings()->setGames(false);
     m_wiring->appSettings()->setTransport(u"reality"_s);
 
-    if (!connectRequest) {
-        emit m_wiring->trayManager()->disconnectRequested();
-        QVERIFY(m_service->waitForCommand(u"disconnect"_s));
-        return;
-    }
     emit m_wiring->trayManager()->connectRequested();
     QVERIFY(m_service->waitForCommand(u"connect"_s));
-    const QJsonObject payload = m_service->received().constLast().value(u"payload"_s).toObject();
-    QCOMPARE(payload.keys(), (QStringList {u"games"_s, u"whitelist"_s}));
-    QCOMPARE(payload.value(u"whitelist"_s), QJsonValue(whitelist));
-    QCOMPARE(payload.value(u"games"_s), QJsonValue(games));
+    QCOMPARE(m_service->received().constLast().value(u"payload"_s).toObject(),
+        (QJsonObject {{u"games"_s, false}, {u"whitelist"_s, true}}));
+    emit m_wiring->trayManager()->disconnectRequested();
+    QVERIFY(m_service->waitForCommand(u"disconnect"_s));
 }
 
 void tst_AppWiring::windowRequests()
