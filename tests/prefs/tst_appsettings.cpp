@@ -4,9 +4,6 @@
 #include <QFile>
 #include <QMetaProperty>
 #include <QProcess>
-#include <QQmlContext>
-#include <QQmlEngine>
-#include <QQmlExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -38,7 +35,6 @@ private slots:
     void setters_data();
     void setters();
     void autostartNeverStored();
-    void qmlAssignmentUsesSetters();
     void themeAndPalette();
     void symbolFont_data();
     void symbolFont();
@@ -164,7 +160,7 @@ void TestAppSettings::setters_data()
     row("third language from en", "language", u"en"_s, u"de"_s, u"en"_s);
 }
 
-// Property writes go through the WRITE accessors, the path QML assignments take too.
+// Property writes go through the WRITE accessors: QML assignments take the very same path.
 void TestAppSettings::setters()
 {
     QFETCH(QByteArray, property);
@@ -207,22 +203,6 @@ void TestAppSettings::autostartNeverStored()
     QCOMPARE(stored().keys(), QStringList {u"ui/games"_s});
     open();
     QVERIFY(!m_settings->autostart());
-}
-
-void TestAppSettings::qmlAssignmentUsesSetters()
-{
-    open();
-    QSignalSpy transportSpy(m_settings.get(), &AppSettings::transportChanged);
-    QQmlEngine engine;
-    engine.rootContext()->setContextProperty(u"appSettings"_s, m_settings.get());
-    QQmlExpression assign(engine.rootContext(), nullptr,
-        u"appSettings.language = \"ru\"; appSettings.transport = \"REALITY\""_s);
-    assign.evaluate();
-    QVERIFY2(!assign.hasError(), qPrintable(assign.error().toString()));
-    QCOMPARE(m_settings->language(), u"ru"_s);
-    QCOMPARE(stored().value(u"ui/language"_s), u"ru"_s);
-    QCOMPARE(m_settings->transport(), u"tls"_s);
-    QCOMPARE(transportSpy.size(), 0);
 }
 
 void TestAppSettings::themeAndPalette()
