@@ -62,7 +62,8 @@ public:
         return setState(QStringLiteral("disconnected"), {{QStringLiteral("authenticated"), false}});
     }
     void sendEvent(const QJsonObject &event);
-    // Waits until the client has handled every event sent before.
+    // Waits until the client has handled every event sent before. It rides
+    // on a "pong", whose marker then stands as the service's version.
     bool sync();
 
     // Depth-first search of the visual tree (of the window without `root`),

@@ -246,18 +246,6 @@ private slots:
             QCOMPARE(sent.value(u"payload"_s).toObject(), QJsonObject({{u"mode"_s, segment}}));
     }
 
-    void descriptionsFollowValues()
-    {
-        QVERIFY(m_ui->loadScreen(u"SettingsScreen"_s));
-        AppSettings *settings = m_ui->wiring()->appSettings();
-        QCOMPARE(m_ui->text(u"themeDesc"_s), u"Light mode is on"_s);
-        QCOMPARE(m_ui->text(u"transportDesc"_s), u"WireGuard — for games and work"_s);
-        settings->setDarkTheme(true);
-        settings->setTransport(u"reality"_s);
-        QCOMPARE(m_ui->text(u"themeDesc"_s), u"Dark mode is on"_s);
-        QCOMPARE(m_ui->text(u"transportDesc"_s), u"Reality — more secure"_s);
-    }
-
     void killSwitchSegment_data()
     {
         QTest::addColumn<QString>("mode");
@@ -381,31 +369,33 @@ private slots:
         }
         QTEST(m_ui->text(u"accountInitials"_s), "initials");
         QTEST(m_ui->text(u"accountName"_s), "name");
-        QCOMPARE(m_ui->item(u"accountName"_s)->property("textFormat").toInt(), plainText);
-        QCOMPARE(m_ui->item(u"accountInitials"_s)->property("textFormat").toInt(), plainText);
+        for (const QString &text : {u"accountName"_s, u"accountInitials"_s})
+            QCOMPARE(m_ui->item(text)->property("textFormat").toInt(), plainText);
     }
 
-    void versionLine()
+    void rowTextsFollowState()
     {
         QVERIFY(m_ui->loadScreen(u"SettingsScreen"_s));
+        AppSettings *settings = m_ui->wiring()->appSettings();
+        QCOMPARE(m_ui->text(u"themeDesc"_s), u"Light mode is on"_s);
+        QCOMPARE(m_ui->text(u"transportDesc"_s), u"WireGuard — for games and work"_s);
         QCOMPARE(m_ui->text(u"versionLine"_s), u"Daemon v— · client v0.5.12"_s);
-        m_ui->sendEvent({{u"type"_s, u"ready"_s}, {u"version"_s, u"2.0.1"_s}});
-        QTRY_COMPARE(m_ui->wiring()->trayManager()->version(), u"2.0.1"_s);
-        QCOMPARE(m_ui->text(u"versionLine"_s), u"Daemon v2.0.1 · client v0.5.12"_s);
-    }
-
-    void diagnosticsRow()
-    {
-        QVERIFY(m_ui->loadScreen(u"SettingsScreen"_s));
         QCOMPARE(m_ui->text(u"diagDesc"_s), u"Logs without personal data"_s);
+
+        settings->setDarkTheme(true);
+        settings->setTransport(u"reality"_s);
         QTemporaryDir dir;
         QFile report(dir.filePath(u"vantrel-diag.zip"_s));
         QVERIFY(report.open(QIODevice::WriteOnly) && report.write("zip") == 3);
         report.close();
+        m_ui->sendEvent({{u"type"_s, u"ready"_s}, {u"version"_s, u"2.0.1"_s}});
         m_ui->sendEvent({{u"type"_s, u"diag_ready"_s}, {u"diag_path"_s, report.fileName()}});
         QTRY_COMPARE(m_ui->text(u"diagDesc"_s), u"Saved to Desktop"_s);
+        QCOMPARE(m_ui->text(u"themeDesc"_s), u"Dark mode is on"_s);
+        QCOMPARE(m_ui->text(u"transportDesc"_s), u"Reality — more secure"_s);
+        QCOMPARE(m_ui->text(u"versionLine"_s), u"Daemon v2.0.1 · client v0.5.12"_s);
 
-        // The note belongs to this visit of the tab only.
+        // The saved note belongs to this visit of the tab only.
         m_ui->reloadScreen();
         QTRY_COMPARE(m_ui->text(u"diagDesc"_s), u"Logs without personal data"_s);
     }

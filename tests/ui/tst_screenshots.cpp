@@ -74,6 +74,9 @@ private slots:
         auto *popup = m_ui->window()->findChild<QQuickWindow *>(u"trayPopup"_s);
         popup->hide();
         QVERIFY(enter(scene));
+        // The state changes' sync markers stand as the service's version until the next "pong".
+        m_ui->sendEvent({{u"type"_s, u"pong"_s}, {u"version"_s, u"1.8.2"_s}});
+        QTRY_COMPARE(m_ui->wiring()->trayManager()->version(), u"1.8.2"_s);
 
         QQuickWindow *window = m_ui->window();
         // Left of the title bar's content, or inside the popup's card.
