@@ -21,6 +21,8 @@ packages=(
     dpkg-dev desktop-file-utils appstream file
     # headless display, tray host and window tooling for tests and the screenshot tour
     xvfb xauth trayer xdotool x11-utils imagemagick
+    # libFuzzer targets (clang's fuzzer and sanitizer runtimes are only recommended, so named)
+    clang libclang-rt-14-dev
     # the browser that finishes sign-ins in the end-to-end tests
     chromium chromium-driver curl
 )
