@@ -62,7 +62,7 @@ void AppWiring::connectServices()
         [client, stats] { stats->onVpnState(client->vpnState(), client->endpoint(), client->transport()); });
     connect(client, &PipeClient::trafficChanged, stats, [client, stats] {
         stats->onTrafficSample(
-            qlonglong(client->up()), qlonglong(client->down()), client->upSpeed(), client->downSpeed());
+            client->upBytes(), client->downBytes(), client->upSpeed(), client->downSpeed());
     });
     connect(
         prober, &PingProber::pingChanged, stats, [prober, stats] { stats->onPingSample(prober->pingMs()); });

@@ -6,6 +6,8 @@
 #include <QSaveFile>
 #include <QTimer>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -265,8 +267,10 @@ void PipeClient::handleStatus(const QJsonObject &message)
     if (linkChanged)
         emit vpnStateChanged();
 
-    const qint64 up = readNumber(message, Key::up);
-    const qint64 down = readNumber(message, Key::down);
+    // Byte counts are never negative; a service that says otherwise gets 0,
+    // which also keeps the differences below from overflowing.
+    const qint64 up = std::max<qint64>(0, readNumber(message, Key::up));
+    const qint64 down = std::max<qint64>(0, readNumber(message, Key::down));
     const QString since = readString(message, Key::connectedSince);
     if (up == m_up && down == m_down && since == m_connectedSince)
         return;

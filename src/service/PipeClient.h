@@ -74,6 +74,9 @@ public:
     [[nodiscard]] double upSpeed() const { return m_upSpeed; }
     [[nodiscard]] double downSpeed() const { return m_downSpeed; }
     [[nodiscard]] QString connectedSince() const { return m_connectedSince; }
+    // The session counters as the whole byte counts they are kept in.
+    [[nodiscard]] qint64 upBytes() const { return m_up; }
+    [[nodiscard]] qint64 downBytes() const { return m_down; }
 
     // True once "apply_update" was sent and no update error has cancelled it;
     // the quit handler uses it to tell a restart from a quit.

@@ -9,6 +9,8 @@
 #include <QUuid>
 #include <QVariantMap>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -93,16 +95,22 @@ StatsStore::StatsStore(const QString &databasePath, Clock clock, QObject *parent
         QSqlDatabase db = QSqlDatabase::addDatabase(kDriver, m_connectionName);
         db.setDatabaseName(databasePath);
         m_isOpen = db.open();
-        if (!m_isOpen)
+        // SQLite opens lazily: a file that is not a database, or one that
+        // cannot be written, shows only when the first statements run.
+        if (m_isOpen)
+            error = prepareDatabase();
+        else
             error = db.lastError().text();
+        if (!error.isEmpty() && m_isOpen) {
+            db.close();
+            m_isOpen = false;
+        }
     }
 
     if (!m_isOpen) {
         qWarning().noquote() << u"StatsStore: cannot open"_s << databasePath << error;
         return;
     }
-    createSchema();
-    prune();
     refresh();
 }
 
@@ -146,6 +154,8 @@ void StatsStore::onTrafficSample(qlonglong up, qlonglong down, double upSpeed, d
     if (!m_isOpen || m_sessionId < 0)
         return;
 
+    up = std::max<qlonglong>(up, 0);
+    down = std::max<qlonglong>(down, 0);
     // A counter that went down means the service restarted counting, so all
     // it shows now is new traffic.
     const qint64 upDelta = up < m_lastUp ? up : up - m_lastUp;
@@ -226,19 +236,16 @@ void StatsStore::refresh()
     emit statsChanged();
 }
 
-void StatsStore::createSchema()
+// Creates the tables and applies the retention; returns the driver's error
+// text when the file cannot serve as the statistics database.
+QString StatsStore::prepareDatabase()
 {
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
-    query.exec(kCreateSessions);
-    query.exec(kCreateDays);
-}
-
-void StatsStore::prune()
-{
     const QString cutOff = dayKey(now().date().addDays(-kRetentionDays));
-    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
-    run(query, kPruneDays, {cutOff});
-    run(query, kPruneSessions, {cutOff});
+    if (!query.exec(kCreateSessions) || !query.exec(kCreateDays) || !run(query, kPruneDays, {cutOff})
+        || !run(query, kPruneSessions, {cutOff}))
+        return query.lastError().text();
+    return {};
 }
 
 void StatsStore::addToDay(const QString &dayKey, qint64 upDelta, qint64 downDelta, int protectedSeconds,

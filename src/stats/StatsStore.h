@@ -48,8 +48,7 @@ signals:
     void statsChanged();
 
 private:
-    void createSchema();
-    void prune();
+    QString prepareDatabase();
     void addToDay(const QString &dayKey, qint64 upDelta, qint64 downDelta, int protectedSeconds,
         bool hasSpeed, double speed, int latency, bool hasLatency);
     [[nodiscard]] QDateTime now() const;

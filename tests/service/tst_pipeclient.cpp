@@ -413,6 +413,11 @@ void TestPipeClient::trafficEvents_data()
         "upSpeed=2000");
     addScript("connected to disconnected zeroes the speeds once", {first, advance, second, mark, down, down},
         "vpnStateChanged trafficChanged", "upSpeed=0;downSpeed=0;up=4000;down=3500");
+    // A negative count read as is would overflow the next difference.
+    addScript("negative counters read as zero",
+        {status(R"({"up":-9223372036854775808,"down":-1})"), advance, mark,
+            status(R"({"up":9223372036854775807,"down":7000})")},
+        "trafficChanged", "up=9223372036854775807;down=7000");
 }
 
 void TestPipeClient::updateEvents_data()

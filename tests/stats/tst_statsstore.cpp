@@ -85,6 +85,7 @@ private slots:
     void weekSummary_data();
     void weekSummary();
     void everyRefreshEmits();
+    void unopenablePathLeavesStoreInert_data();
     void unopenablePathLeavesStoreInert();
 
 private:
@@ -318,17 +319,30 @@ void TestStatsStore::everyRefreshEmits()
         (QVariantList {20.0, 500.0, 20}));
 }
 
+void TestStatsStore::unopenablePathLeavesStoreInert_data()
+{
+    QTest::addColumn<QString>("relativePath");
+    QTest::addColumn<QByteArray>("content");
+    // A regular file where a folder should be: neither mkpath nor SQLite can use it.
+    QTest::newRow("file where the folder belongs") << u"blocker/sub/stats.db"_s << QByteArray();
+    // SQLite opens such a file happily and fails only on the first statement.
+    QTest::newRow("not a database") << u"garbage.db"_s << QByteArray(8192, '\x5a');
+}
+
 void TestStatsStore::unopenablePathLeavesStoreInert()
 {
-    // A regular file where a folder should be: neither mkpath nor SQLite can use it.
-    QFile blocker(m_dir.filePath(u"blocker"_s));
+    QFETCH(QString, relativePath);
+    QFETCH(QByteArray, content);
+    const QString blockerPath = m_dir.filePath(relativePath.section(u'/', 0, 0));
+    QFile blocker(blockerPath);
     QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.write(content);
     blocker.close();
 
-    QTest::ignoreMessage(
-        QtWarningMsg, QRegularExpression(u"^StatsStore: cannot open .*/blocker/sub/stats\\.db"_s));
+    QTest::ignoreMessage(QtWarningMsg,
+        QRegularExpression(u"^StatsStore: cannot open .*/"_s + QRegularExpression::escape(relativePath)));
     QTest::failOnWarning(QRegularExpression(u".*"_s));
-    auto store = makeStore(blocker.fileName() + u"/sub/stats.db"_s);
+    auto store = makeStore(m_dir.filePath(relativePath));
     QSignalSpy changed(store.get(), &StatsStore::statsChanged);
     connectStore(*store);
     store->onTrafficSample(10, 20, 0, 500);
@@ -341,6 +355,9 @@ void TestStatsStore::unopenablePathLeavesStoreInert()
         (QVariantList {QVariantList(), false, -1}));
     store.reset();
     QCOMPARE(QSqlDatabase::connectionNames(), QStringList());
+    // The damaged file is left as it was.
+    QVERIFY(blocker.open(QIODevice::ReadOnly));
+    QCOMPARE(blocker.readAll(), content);
 }
 
 QTEST_GUILESS_MAIN(TestStatsStore)
