@@ -48,23 +48,45 @@ private slots:
 
     void render_data()
     {
-        QTest::addColumn<QString>("scene");
+        // The state the service reports, the tab, the screen that shows and
+        // the palette colour its status dot settles on.
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("tab");
+        QTest::addColumn<QString>("screen");
+        QTest::addColumn<QByteArray>("dot");
         QTest::addColumn<bool>("dark");
         QTest::addColumn<QString>("language");
 
-        for (const char *scene : {"signin", "signin-waiting", "home-disconnected", "home-connecting",
-                 "home-connected", "home-reconnecting", "error", "stats", "settings", "popup"}) {
+        const struct
+        {
+            const char *name, *state, *tab, *screen, *dot;
+        } scenes[] = {{"signin", "signed-out", "main", "login", "fgMuted"},
+            {"signin-waiting", "signed-out", "main", "login", "fgMuted"},
+            {"home-disconnected", "disconnected", "main", "main", "fgMuted"},
+            {"home-connecting", "connecting", "main", "main", "warning"},
+            {"home-reconnecting", "reconnecting", "main", "main", "warning"},
+            {"home-connected", "connected", "main", "main", "success"},
+            {"error", "failed", "main", "error", "danger"},
+            {"stats", "connected", "stats", "stats", "success"},
+            {"settings", "connected", "settings", "settings", "success"},
+            {"popup", "connected", "main", "main", "success"}};
+        for (const auto &scene : scenes) {
             for (const bool dark : {true, false}) {
                 for (const char *language : {"en", "ru"}) {
-                    QTest::addRow("%s-%s-%s", scene, dark ? "dark" : "light", language)
-                        << QString::fromLatin1(scene) << dark << QString::fromLatin1(language);
+                    QTest::addRow("%s-%s-%s", scene.name, dark ? "dark" : "light", language)
+                        << QString::fromLatin1(scene.state) << QString::fromLatin1(scene.tab)
+                        << QString::fromLatin1(scene.screen) + u"Screen"_s << QByteArray(scene.dot) << dark
+                        << QString::fromLatin1(language);
                 }
             }
         }
     }
     void render()
     {
-        QFETCH(QString, scene);
+        QFETCH(QString, state);
+        QFETCH(QString, tab);
+        QFETCH(QString, screen);
+        QFETCH(QByteArray, dot);
         QFETCH(bool, dark);
         QFETCH(QString, language);
 
@@ -73,7 +95,16 @@ private slots:
         settings->setLanguage(language);
         auto *popup = m_ui->window()->findChild<QQuickWindow *>(u"trayPopup"_s);
         popup->hide();
-        QVERIFY(enter(scene));
+        m_ui->window()->setProperty("screen", tab);
+        const QString since = QDateTime::currentDateTimeUtc().addSecs(-3725).toString(Qt::ISODate);
+        QVERIFY(m_ui->setState(state == "signed-out"_L1 ? u"disconnected"_s : state,
+            {{u"authenticated"_s, state != "signed-out"_L1}, {u"connected_since"_s, since},
+                {u"down"_s, 734003200}, {u"up"_s, 52428800}, {u"endpoint"_s, u"203.0.113.7:51820"_s},
+                {u"transport"_s, u"tls"_s}, {u"attempt"_s, 2}, {u"kill_switch_mode"_s, u"on_connect"_s}}));
+        QVERIFY(m_ui->waitForItem(screen));
+        if (screen == "loginScreen"_L1)
+            m_ui->item(screen)->setProperty(
+                "waitingForBrowser", QByteArray(QTest::currentDataTag()).contains("waiting"));
         // The state changes' sync markers stand as the service's version until the next "pong".
         m_ui->sendEvent({{u"type"_s, u"pong"_s}, {u"version"_s, u"1.8.2"_s}});
         QTRY_COMPARE(m_ui->wiring()->trayManager()->version(), u"1.8.2"_s);
@@ -81,7 +112,7 @@ private slots:
         QQuickWindow *window = m_ui->window();
         // Left of the title bar's content, or inside the popup's card.
         QPoint background(14, 33);
-        if (scene == "popup"_L1) {
+        if (QByteArray(QTest::currentDataTag()).startsWith("popup")) {
             emit m_ui->wiring()->trayManager()->popupRequested(500, 400);
             QVERIFY(QTest::qWaitForWindowExposed(popup));
             window = popup;
@@ -89,10 +120,10 @@ private slots:
         }
         // Let the fade and the colour animations come to rest.
         QTRY_COMPARE(m_ui->item(u"content"_s)->opacity(), 1.0);
-        const QColor dot = settings->property(dotColourFor(scene)).value<QColor>();
         QQuickItem *dotItem
             = m_ui->item(window == popup ? u"popupDot"_s : u"statusDot"_s, window->contentItem());
-        QTRY_COMPARE(dotItem->property("color").value<QColor>(), dot);
+        QTRY_COMPARE(
+            dotItem->property("color").value<QColor>(), settings->property(dot.constData()).value<QColor>());
 
         const QImage image = window->grabWindow();
         QVERIFY(image.save(m_outDir.filePath(QString::fromLatin1(QTest::currentDataTag()) + u".png"_s)));
@@ -100,39 +131,6 @@ private slots:
     }
 
 private:
-    bool enter(const QString &scene)
-    {
-        m_ui->window()->setProperty("screen", u"main"_s);
-        if (scene.startsWith("signin"_L1)) {
-            if (!m_ui->signOut() || !m_ui->waitForItem(u"loginScreen"_s))
-                return false;
-            m_ui->item(u"loginScreen"_s)->setProperty("waitingForBrowser", scene == "signin-waiting"_L1);
-            return true;
-        }
-        const QString since = QDateTime::currentDateTimeUtc().addSecs(-3725).toString(Qt::ISODate);
-        const QJsonObject live {{u"connected_since"_s, since}, {u"down"_s, 734003200}, {u"up"_s, 52428800},
-            {u"endpoint"_s, u"203.0.113.7:51820"_s}, {u"transport"_s, u"tls"_s}, {u"attempt"_s, 2},
-            {u"kill_switch_mode"_s, u"on_connect"_s}};
-        const QString state = scene == "error"_L1 ? u"failed"_s
-            : scene.startsWith("home-"_L1)        ? scene.mid(5)
-                                                  : u"connected"_s;
-        if (!m_ui->setState(state, live))
-            return false;
-        if (!scene.startsWith("home-"_L1) && scene != "error"_L1 && scene != "popup"_L1)
-            m_ui->window()->setProperty("screen", scene);
-        const QString screen = scene == "popup"_L1 || scene.startsWith("home-"_L1) ? u"main"_s : scene;
-        return m_ui->waitForItem(screen + u"Screen"_s);
-    }
-
-    static const char *dotColourFor(const QString &scene)
-    {
-        if (scene.endsWith("connecting"_L1))
-            return "warning";
-        if (scene == "error"_L1)
-            return "danger";
-        return scene.startsWith("signin"_L1) || scene == "home-disconnected"_L1 ? "fgMuted" : "success";
-    }
-
     QDir m_outDir;
     std::unique_ptr<UiFixture> m_ui;
 };
