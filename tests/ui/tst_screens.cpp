@@ -84,44 +84,55 @@ private slots:
     }
     void cleanup() { m_ui.reset(); }
 
-    void tiles_data()
+    void statistics_data()
     {
         QTest::addColumn<Seeds>("seeds");
         // Value and sub-line of the traffic, hours, speed and ping tiles, and
         // the chart total, joined by '|'.
         QTest::addColumn<QString>("texts");
         QTest::addColumn<bool>("pingInSuccess");
+        // The seven bars, today last: the busiest day 96 high, at least 4.
+        QTest::addColumn<QList<int>>("bars");
 
+        const QList<int> empty {4, 4, 4, 4, 4, 4, 4};
+        const QList<int> today {4, 4, 4, 4, 4, 4, 96};
         QTest::newRow("no history: dashes without sub-lines, no chart total")
-            << Seeds {} << u"—||—||—||—||"_s << false;
+            << Seeds {} << u"—||—||—||—||"_s << false << empty;
         QTest::newRow("one day with every kind of sample")
             << Seeds {{0, 512 * 1024, 1536 * 1024, 3599, 2 * 356 * 1024.0, 2, 126, 3}}
             << u"2.00 MB|↓ 1.50 MB · ↑ 512 KB|0 h 59 m|this week|356 KB/s|↓ download|42 ms|to server|2.00 MB"_s
-            << true;
+            << true << today;
         QTest::newRow("protected hours beyond a day are not capped")
             << Seeds {{-1, 0, 1024, 50000}, {0, 0, 1024, 40000}}
-            << u"2.00 KB|↓ 2.00 KB · ↑ 0 B|25 h 0 m|this week|—||—||2.00 KB"_s << false;
+            << u"2.00 KB|↓ 2.00 KB · ↑ 0 B|25 h 0 m|this week|—||—||2.00 KB"_s << false
+            << QList<int> {4, 4, 4, 4, 4, 96, 96};
         QTest::newRow("ping 0 ms is a value, in success")
             << Seeds {{0, 1, 1, 60, 0, 0, 0, 4}}
-            << u"2 B|↓ 1 B · ↑ 1 B|0 h 1 m|this week|—||0 ms|to server|2 B"_s << true;
+            << u"2 B|↓ 1 B · ↑ 1 B|0 h 1 m|this week|—||0 ms|to server|2 B"_s << true << today;
         QTest::newRow("ping 59 ms still in success")
             << Seeds {{0, 1, 1, 0, 0, 0, 599, 10}}
-            << u"2 B|↓ 1 B · ↑ 1 B|0 h 0 m|this week|—||59 ms|to server|2 B"_s << true;
+            << u"2 B|↓ 1 B · ↑ 1 B|0 h 0 m|this week|—||59 ms|to server|2 B"_s << true << today;
         QTest::newRow("ping 60 ms in the normal colour")
             << Seeds {{0, 1, 1, 0, 0, 0, 60, 1}}
-            << u"2 B|↓ 1 B · ↑ 1 B|0 h 0 m|this week|—||60 ms|to server|2 B"_s << false;
+            << u"2 B|↓ 1 B · ↑ 1 B|0 h 0 m|this week|—||60 ms|to server|2 B"_s << false << today;
+        QTest::newRow("busiest day mid-week scales the others")
+            << Seeds {{-6, 5, 5}, {-3, 400, 600}, {-1, 0, 500}}
+            << u"1.47 KB|↓ 1.08 KB · ↑ 405 B|0 h 0 m|this week|—||—||1.47 KB"_s << false
+            << QList<int> {4, 4, 4, 96, 4, 48, 4};
         QTest::newRow("history only before the week: zero figures, no empty note")
             << Seeds {{-10, 5000, 5000, 7200, 1000, 1, 30, 1}}
-            << u"0 B|↓ 0 B · ↑ 0 B|0 h 0 m|this week|—||—||0 B"_s << false;
+            << u"0 B|↓ 0 B · ↑ 0 B|0 h 0 m|this week|—||—||0 B"_s << false << empty;
     }
-    void tiles()
+    void statistics()
     {
         QFETCH(Seeds, seeds);
         QFETCH(bool, pingInSuccess);
+        QFETCH(QList<int>, bars);
 
         // Seeded after the store's own first refresh: only the screen's
         // refresh on creation can bring these rows in.
-        seed(seeds);
+        for (const Seed &s : seeds)
+            m_ui->seedDay(s.day, s.up, s.down, s.seconds, s.speedSum, s.speedCount, s.pingSum, s.pingCount);
         QVERIFY(m_ui->loadScreen(u"StatsScreen"_s));
         QCOMPARE(m_ui->item(u"noStatsNote"_s)->isVisible(), seeds.isEmpty());
         QStringList shown;
@@ -131,34 +142,12 @@ private slots:
         AppSettings *palette = m_ui->wiring()->appSettings();
         QCOMPARE(m_ui->item(u"tilePing"_s)->property("valueColor").value<QColor>(),
             pingInSuccess ? palette->success() : palette->fg());
-    }
-
-    void bars_data()
-    {
-        QTest::addColumn<Seeds>("seeds");
-        QTest::addColumn<QList<int>>("heights");
-
-        QTest::newRow("no history: every bar at the 4 px floor")
-            << Seeds {} << QList<int> {4, 4, 4, 4, 4, 4, 4};
-        QTest::newRow("traffic today only") << Seeds {{0, 100, 900}} << QList<int> {4, 4, 4, 4, 4, 4, 96};
-        QTest::newRow("busiest day mid-week scales the others")
-            << Seeds {{-6, 5, 5}, {-3, 400, 600}, {-1, 0, 500}} << QList<int> {4, 4, 4, 96, 4, 48, 4};
-    }
-    void bars()
-    {
-        QFETCH(Seeds, seeds);
-        QFETCH(QList<int>, heights);
-
-        seed(seeds);
-        QVERIFY(m_ui->loadScreen(u"StatsScreen"_s));
-        const QColor accent = m_ui->wiring()->appSettings()->accent();
         for (int i = 0; i < 7; ++i) {
             QQuickItem *bar = m_ui->item(u"dayBar%1"_s.arg(i));
-            QVERIFY(bar);
-            QCOMPARE(qRound(bar->height()), heights.at(i));
+            QCOMPARE(qRound(bar->height()), bars.at(i));
             // Today stands out in the full accent; the other days are tinted.
             const QColor colour = bar->property("color").value<QColor>();
-            QCOMPARE(colour.rgb(), accent.rgb());
+            QCOMPARE(colour.rgb(), palette->accent().rgb());
             QCOMPARE(qRound(colour.alphaF() * 100), i == 6 ? 100 : 55);
         }
     }
@@ -533,12 +522,6 @@ private slots:
     }
 
 private:
-    void seed(const Seeds &seeds)
-    {
-        for (const Seed &s : seeds)
-            m_ui->seedDay(s.day, s.up, s.down, s.seconds, s.speedSum, s.speedCount, s.pingSum, s.pingCount);
-    }
-
     QStringList dayLabels() const
     {
         QStringList labels;
