@@ -74,11 +74,6 @@ bool UiFixture::start(bool mainWindow)
     }
     if (!m_service->waitForClient() || !m_service->waitForReceived(1))
         return false;
-    if (mainWindow) {
-        m_service->sendLine({{u"type"_s, u"ready"_s}, {u"version"_s, u"9.9.9"_s}});
-        if (!m_service->waitForCommand(u"status"_s))
-            return false;
-    }
     m_service->clearReceived();
     return true;
 }

@@ -36,7 +36,7 @@ public:
     // Creates and publishes the service objects with English, light theme and
     // every switch off, and links the client to the fake service. With
     // `mainWindow` the real main.qml is loaded, shown and attached first, as
-    // start-up does, and the service greets the client with "ready".
+    // start-up does.
     bool start(bool mainWindow = false);
     // A screen document inside a plain host window, or the tray popup.
     QQuickWindow *loadScreen(const QString &document);

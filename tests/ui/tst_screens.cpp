@@ -20,19 +20,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// One day row: days from today, up, down, protected seconds, speed sum and
-// count, ping sum and count.
-struct Seed
-{
-    int day = 0;
-    qint64 up = 0, down = 0;
-    int seconds = 0;
-    double speedSum = 0;
-    int speedCount = 0;
-    qint64 pingSum = 0;
-    int pingCount = 0;
-};
-using Seeds = QList<Seed>;
+// Day rows: days from today, up, down, protected seconds, speed sum and
+// count, ping sum and count; members left out are 0.
+using Seeds = QList<QList<double>>;
 using Events = QList<QJsonObject>;
 
 QStringList weekdays(const QLocale &locale)
@@ -64,7 +54,6 @@ constexpr int plainText = 0;
 
 } // namespace
 
-Q_DECLARE_METATYPE(Seeds)
 Q_DECLARE_METATYPE(Events)
 
 // The statistics and settings screens and the tray popup, each on its own,
@@ -131,8 +120,10 @@ private slots:
 
         // Seeded after the store's own first refresh: only the screen's
         // refresh on creation can bring these rows in.
-        for (const Seed &s : seeds)
-            m_ui->seedDay(s.day, s.up, s.down, s.seconds, s.speedSum, s.speedCount, s.pingSum, s.pingCount);
+        for (const QList<double> &s : seeds) {
+            m_ui->seedDay(int(s.value(0)), qint64(s.value(1)), qint64(s.value(2)), int(s.value(3)),
+                s.value(4), int(s.value(5)), qint64(s.value(6)), int(s.value(7)));
+        }
         QVERIFY(m_ui->loadScreen(u"StatsScreen"_s));
         QCOMPARE(m_ui->item(u"noStatsNote"_s)->isVisible(), seeds.isEmpty());
         QStringList shown;
