@@ -158,54 +158,48 @@ private slots:
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("segment");
         // A command row sends this on every click, with the segment's value
-        // as its mode; a preference row sends nothing and sets the property
-        // to the first value, then the second.
+        // as its mode. A preference row sends nothing and sets the property:
+        // a switch flips it, a segment sets its own value, also when on.
         QTest::addColumn<QString>("command");
         QTest::addColumn<QByteArray>("property");
-        QTest::addColumn<QVariantList>("values");
 
         // The kill switch starts at "never": a click on the segment already
         // on must still reach the service, which has the last word.
-        for (const QString &mode : {u"never"_s, u"on_connect"_s, u"always"_s})
-            QTest::addRow("kill switch: %s", qPrintable(mode))
-                << u"killSwitchSeg"_s << mode << u"set_kill_switch"_s << QByteArray() << QVariantList();
+        for (const char *mode : {"never", "on_connect", "always"})
+            QTest::addRow("kill switch: %s", mode)
+                << u"killSwitchSeg"_s << QString::fromLatin1(mode) << u"set_kill_switch"_s << QByteArray();
         QTest::newRow("support report: save")
-            << u"diagButton"_s << QString() << u"get_diag"_s << QByteArray() << QVariantList();
-        QTest::newRow("account: log out")
-            << u"logoutButton"_s << QString() << u"logout"_s << QByteArray() << QVariantList();
-        for (const auto &[control, property] :
-            {std::pair {u"whitelistSwitch"_s, "whitelist"}, std::pair {u"gamesSwitch"_s, "games"},
-                std::pair {u"autostartSwitch"_s, "autostart"}, std::pair {u"themeSwitch"_s, "darkTheme"}})
-            QTest::addRow("switch: %s", property)
-                << control << QString() << QString() << QByteArray(property) << QVariantList {true, false};
+            << u"diagButton"_s << QString() << u"get_diag"_s << QByteArray();
+        QTest::newRow("account: log out") << u"logoutButton"_s << QString() << u"logout"_s << QByteArray();
+        for (const char *name : {"whitelist", "games", "autostart", "theme"})
+            QTest::addRow("switch: %s", name)
+                << QString::fromLatin1(name) + u"Switch"_s << QString() << QString()
+                << QByteArray(qstrcmp(name, "theme") == 0 ? "darkTheme" : name);
         QTest::newRow("protocol: Reality")
-            << u"transportSeg"_s << u"reality"_s << QString() << QByteArray("transport")
-            << QVariantList {u"reality"_s, u"reality"_s};
+            << u"transportSeg"_s << u"reality"_s << QString() << QByteArray("transport");
         QTest::newRow("protocol: WireGuard, already on")
-            << u"transportSeg"_s << u"tls"_s << QString() << QByteArray("transport")
-            << QVariantList {u"tls"_s, u"tls"_s};
-        QTest::newRow("language: RU") << u"languageSeg"_s << u"ru"_s << QString() << QByteArray("language")
-                                      << QVariantList {u"ru"_s, u"ru"_s};
+            << u"transportSeg"_s << u"tls"_s << QString() << QByteArray("transport");
+        QTest::newRow("language: RU") << u"languageSeg"_s << u"ru"_s << QString() << QByteArray("language");
     }
     void settingsRows()
     {
-        QVERIFY(m_ui->loadScreen(u"SettingsScreen"_s));
         QFETCH(QString, control);
         QFETCH(QString, segment);
         QFETCH(QString, command);
         QFETCH(QByteArray, property);
-        QFETCH(QVariantList, values);
 
+        QVERIFY(m_ui->loadScreen(u"SettingsScreen"_s));
         AppSettings *settings = m_ui->wiring()->appSettings();
-        for (int click = 0; click < 2; ++click) {
+        for (const bool first : {true, false}) {
             // Looked up each time: a language change rebuilds the segments.
             QQuickItem *target = m_ui->item(control);
             QVERIFY(m_ui->click(segment.isEmpty() ? target : UiFixture::segment(target, segment)));
             if (property.isEmpty())
                 continue;
-            QCOMPARE(settings->property(property.constData()), values.at(click));
+            const QVariant expected = segment.isEmpty() ? QVariant(first) : QVariant(segment);
+            QCOMPARE(settings->property(property.constData()), expected);
             if (segment.isEmpty())
-                QCOMPARE(m_ui->item(control)->property("checked"), values.at(click));
+                QCOMPARE(m_ui->item(control)->property("checked"), expected);
             else
                 QVERIFY(UiFixture::segment(m_ui->item(control), segment)->property("on").toBool());
         }
