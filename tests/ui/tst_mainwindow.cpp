@@ -54,7 +54,9 @@ private slots:
     void init()
     {
         QTest::failOnWarning(QRegularExpression(u"^(qrc|file):"_s));
-        QMetaObject::invokeMethod(m_ui->window(), "showAndRaise");
+        if (!m_ui->window()->isVisible() || m_ui->window()->visibility() == QWindow::Minimized)
+            QMetaObject::invokeMethod(m_ui->window(), "showAndRaise");
+        m_ui->window()->requestActivate();
         QVERIFY(QTest::qWaitForWindowActive(m_ui->window()));
         m_ui->window()->setProperty("screen", u"main"_s);
         QVERIFY(m_ui->setState(u"disconnected"_s));
