@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <QtMath>
 
 #include <algorithm>
 #include <cmath>
@@ -564,8 +565,9 @@ private:
         const QRectF box = dial->mapRectToScene(dial->boundingRect());
         const qreal radius = (box.width() / 2 - 4.5 * box.width() / dial->width()) * image.devicePixelRatio();
         for (int degree = 0; degree < 360; ++degree) {
+            const qreal angle = qDegreesToRadians(qreal(degree));
             const QPointF at = box.center() * image.devicePixelRatio()
-                + radius * QPointF(std::cos(degree * M_PI / 180), std::sin(degree * M_PI / 180));
+                + radius * QPointF(std::cos(angle), std::sin(angle));
             const QColor pixel = image.pixelColor(at.toPoint());
             if (std::max({std::abs(pixel.red() - colour.red()), std::abs(pixel.green() - colour.green()),
                     std::abs(pixel.blue() - colour.blue())})
