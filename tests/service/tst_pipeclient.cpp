@@ -416,8 +416,8 @@ void TestPipeClient::trafficEvents_data()
     // A negative count read as is would overflow the next difference.
     addScript("negative counters read as zero",
         {status(R"({"up":-9223372036854775808,"down":-1})"), advance, mark,
-            status(R"({"up":9223372036854775807,"down":7000})")},
-        "trafficChanged", "up=9223372036854775807;down=7000");
+            status(R"({"up":7000,"down":7000})")},
+        "trafficChanged", "up=7000;down=7000");
 }
 
 void TestPipeClient::updateEvents_data()
