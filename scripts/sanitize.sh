@@ -32,7 +32,7 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:suppressions=$root/sani
 # without a module to suppress them by. These tests run with memory-error
 # and undefined-behaviour checks but without leak checking; everything else,
 # where this project's own code allocates, is leak-checked.
-scenes=${SCENE_TESTS:-'^(ui|ui2|e2e)_|^tst_qml$'}
+scenes=${SCENE_TESTS:-'^(ui|e2e)_|^tst_qml$'}
 status=0
 # --timeout only covers tests without a TIMEOUT of their own.
 ctest --test-dir "$build" --output-on-failure -j"$jobs" -LE soak --timeout 900 -E "$scenes" \
