@@ -5,7 +5,6 @@
 #include "PipeClient.h"
 #include "TrayManager.h"
 
-#include <QGuiApplication>
 #include <QNetworkReply>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -114,7 +113,7 @@ void Tour::step()
         return settle(800);
     case 2:
         if (client->authenticated()) {
-            m_step = 6;
+            m_step = 5;
             return step();
         }
         return shoot(QStringLiteral("01-sign-in"));
@@ -127,53 +126,51 @@ void Tour::step()
     case 4:
         return waitFor([client] { return client->authenticated(); }, 15000, QStringLiteral("sign-in"));
     case 5:
-        return settle(300);
+        return settle(1000);
     case 6:
-        return settle(700);
-    case 7:
         return shoot(QStringLiteral("02-home-disconnected"));
-    case 8:
+    case 7:
         clickItem(QStringLiteral("dial"));
         return waitFor([client] { return client->vpnState() == QLatin1String("connected"); }, 15000,
             QStringLiteral("the tunnel"));
-    case 9:
+    case 8:
         return waitFor([client] { return client->downSpeed() > 0; }, 15000, QStringLiteral("traffic"));
-    case 10:
+    case 9:
         return settle(1500);
-    case 11:
+    case 10:
         return shoot(QStringLiteral("03-home-connected"));
-    case 12:
+    case 11:
         clickItem(QStringLiteral("tab_stats"));
         return settle(900);
-    case 13:
+    case 12:
         return shoot(QStringLiteral("04-statistics"));
-    case 14:
+    case 13:
         clickItem(QStringLiteral("tab_settings"));
         return settle(900);
-    case 15:
+    case 14:
         return shoot(QStringLiteral("05-settings"));
-    case 16: {
+    case 15: {
         const QRect screen = m_window->screen()->geometry();
         emit m_wiring.trayManager()->popupRequested(screen.right() - 40, screen.bottom() - 30);
         return waitFor([this] { return popupWindow() && popupWindow()->isVisible(); }, 5000,
             QStringLiteral("the tray popup"));
     }
-    case 17:
+    case 16:
         return settle(600);
-    case 18:
+    case 17:
         return shoot(QStringLiteral("06-tray-popup"), popupWindow());
-    case 19:
+    case 18:
         emit m_wiring.trayManager()->showRequested();
         settings->setDarkTheme(false);
         settings->setLanguage(QStringLiteral("ru"));
         clickItem(QStringLiteral("tab_main"));
         return settle(900);
-    case 20:
+    case 19:
         return shoot(QStringLiteral("07-home-light-russian"));
-    case 21:
+    case 20:
         clickItem(QStringLiteral("tab_stats"));
         return settle(900);
-    case 22:
+    case 21:
         return shoot(QStringLiteral("08-statistics-light-russian"));
     default:
         QTextStream(stderr) << "tour: " << m_shots << " screenshots in " << m_outDir.absolutePath()

@@ -6,7 +6,6 @@
 #include <QQmlApplicationEngine>
 
 #include <functional>
-#include <memory>
 
 class AppWiring;
 class QQuickItem;
