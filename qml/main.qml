@@ -218,14 +218,14 @@ ApplicationWindow {
                     IconButton {
                         objectName: "minimizeButton"
                         symbol: "—"
-                        Accessible.name: "Minimize"
+                        Accessible.name: appSettings.extra.minimize
                         onClicked: root.showMinimized()
                     }
                     IconButton {
                         objectName: "closeButton"
                         symbol: "✕"
                         hoverColor: appSettings.danger
-                        Accessible.name: "Close"
+                        Accessible.name: appSettings.extra.close
                         onClicked: root.hide()
                     }
                 }

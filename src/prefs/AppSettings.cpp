@@ -79,6 +79,11 @@ QVariantMap AppSettings::t() const
     return StringTable::forLanguage(m_language);
 }
 
+QVariantMap AppSettings::extra() const
+{
+    return StringTable::extraForLanguage(m_language);
+}
+
 QString AppSettings::fontFamily() const
 {
     return FontFamilies::text();

@@ -129,21 +129,26 @@ const Entry kEntries[] = {
     {u"copied", u"Copied", u"Скопировано"},
 };
 
+// Texts beyond the interface table above: names and descriptions that only assistive
+// technology reads, and notices the table has no key for. Same rules as the table.
+const Entry kExtraEntries[] = {
+    {u"minimize", u"Minimize", u"Свернуть"},
+    {u"close", u"Close", u"Закрыть"},
+};
+
 struct Dictionaries
 {
     QVariantMap english;
     QVariantMap russian;
 };
 
-Dictionaries build()
+template<std::size_t N>
+Dictionaries build(const Entry (&entries)[N])
 {
     Dictionaries d;
-    for (const Entry &e : kEntries) {
+    for (const Entry &e : entries) {
         const QString key = QString::fromUtf16(e.key);
         d.english.insert(key, QString::fromUtf16(e.english));
-    }
-    for (const Entry &e : kEntries) {
-        const QString key = QString::fromUtf16(e.key);
         d.russian.insert(key, QString::fromUtf16(e.russian));
     }
     return d;
@@ -152,7 +157,13 @@ Dictionaries build()
 // A function-local static is initialised exactly once, even with concurrent readers.
 const Dictionaries &dictionaries()
 {
-    static const Dictionaries d = build();
+    static const Dictionaries d = build(kEntries);
+    return d;
+}
+
+const Dictionaries &extraDictionaries()
+{
+    static const Dictionaries d = build(kExtraEntries);
     return d;
 }
 
@@ -171,4 +182,9 @@ const QVariantMap &StringTable::russian()
 const QVariantMap &StringTable::forLanguage(const QString &language)
 {
     return language == u"ru" ? russian() : english();
+}
+
+const QVariantMap &StringTable::extraForLanguage(const QString &language)
+{
+    return language == u"ru" ? extraDictionaries().russian : extraDictionaries().english;
 }

@@ -12,4 +12,7 @@ public:
     [[nodiscard]] static const QVariantMap &russian();
     // The Russian dictionary for exactly "ru", the English one for anything else.
     [[nodiscard]] static const QVariantMap &forLanguage(const QString &language);
+    // The texts kept beside the interface table (accessibility names, service notices),
+    // chosen by the same rule.
+    [[nodiscard]] static const QVariantMap &extraForLanguage(const QString &language);
 };

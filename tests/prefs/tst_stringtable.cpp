@@ -101,9 +101,19 @@ void TestStringTable::translationsKeepTypography()
     static const QRegularExpression cyrillic(u"\\p{Cyrillic}"_s);
     const QStringList keptInEnglish {
         u"whitelist"_s, u"splitTunnel"_s, u"transportWireguard"_s, u"transportReality"_s};
-    for (const QString &key : StringTable::english().keys()) {
-        const QString en = StringTable::english().value(key).toString();
-        const QString ru = StringTable::russian().value(key).toString();
+    const QVariantMap &extraEn = StringTable::extraForLanguage(u"en"_s);
+    const QVariantMap &extraRu = StringTable::extraForLanguage(u"ru"_s);
+    QCOMPARE(extraRu.keys(), extraEn.keys());
+    QVariantMap english = StringTable::english();
+    QVariantMap russian = StringTable::russian();
+    english.insert(extraEn);
+    russian.insert(extraRu);
+    // The texts kept beside the table add keys, never replace one of it.
+    QCOMPARE(english.size(), StringTable::english().size() + extraEn.size());
+    for (const QString &key : english.keys()) {
+        const QString en = english.value(key).toString();
+        const QString ru = russian.value(key).toString();
+        QVERIFY2(!en.trimmed().isEmpty() && !ru.trimmed().isEmpty(), qPrintable(key));
         QVERIFY2(keptInEnglish.contains(key) ? ru == en : ru.contains(cyrillic), qPrintable(key));
         for (const QString &mark : {u"…"_s, u"—"_s, u"↓"_s, u"·"_s})
             QVERIFY2(!en.contains(mark) || ru.contains(mark), qPrintable(key + u' ' + mark));
