@@ -23,12 +23,57 @@ foreach(size 16 22 24 32 48 64 128 256 512)
 endforeach()
 add_custom_target(theme_icons ALL DEPENDS ${_icon_pngs})
 
+# The manual page, written in scdoc, and the changelog, both compressed the
+# way Debian ships them: maximum compression, no name or time stamp.
+find_program(SCDOC scdoc REQUIRED)
+find_program(GZIP gzip REQUIRED)
+set(_manpage ${CMAKE_CURRENT_BINARY_DIR}/man/vantrelvpn.1.gz)
+set(_changelog ${CMAKE_CURRENT_BINARY_DIR}/doc/changelog.gz)
+add_custom_command(OUTPUT ${_manpage}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/man
+    COMMAND sh -c "\"$0\" < \"$1\" | \"$2\" -9n > \"$3\""
+        ${SCDOC} ${CMAKE_CURRENT_SOURCE_DIR}/packaging/vantrelvpn.1.scd ${GZIP} ${_manpage}
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/packaging/vantrelvpn.1.scd
+    VERBATIM)
+add_custom_command(OUTPUT ${_changelog}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/doc
+    COMMAND sh -c "\"$0\" -9n < \"$1\" > \"$2\""
+        ${GZIP} ${CMAKE_CURRENT_SOURCE_DIR}/packaging/changelog ${_changelog}
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/packaging/changelog
+    VERBATIM)
+add_custom_target(package_docs ALL DEPENDS ${_manpage} ${_changelog})
+install(FILES ${_manpage} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${_changelog} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vantrelvpn)
+# lintian's overrides, each with its reason (scripts/package-lint.sh).
+if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/packaging/lintian-overrides)
+    install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME vantrelvpn)
+endif()
+
+# The package version comes from the project; the changelog's latest entry
+# has to name the same one.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS packaging/changelog)
+file(STRINGS packaging/changelog _latest_entry LIMIT_COUNT 1)
+string(REPLACE "." "\\." _version_pattern ${PROJECT_VERSION})
+if(NOT _latest_entry MATCHES "^vantrelvpn \\(${_version_pattern}\\) ")
+    message(FATAL_ERROR "packaging/changelog: the latest entry is not version ${PROJECT_VERSION}")
+endif()
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vantrelvpn)
 set(CPACK_PACKAGE_VENDOR "Vantrel")
 set(CPACK_PACKAGE_CONTACT "Vantrel <support@vantrel.com>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "VantrelVPN desktop client")
-set(CPACK_PACKAGE_DESCRIPTION "Tray-resident desktop client for the VantrelVPN service: browser sign-in,\n one-click connect, live session figures, weekly statistics and settings.")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop client for the VantrelVPN service")
+# The long description; CPack indents its lines and turns the empty one into
+# the paragraph break dpkg expects.
+set(CPACK_PACKAGE_DESCRIPTION "A tray-resident application to sign in to VantrelVPN through the web
+browser, connect and disconnect the tunnel with one click, watch the live
+session figures (traffic, speed, latency), look back over a week of usage
+statistics and change the settings: theme, language, split tunnelling,
+gaming mode and tunnel protocol.
+
+The client does not build the tunnel itself: it needs the VantrelVPN
+service, a separate privileged program, installed and running on the same
+machine, and talks to it over a local socket.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)

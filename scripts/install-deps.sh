@@ -17,8 +17,8 @@ packages=(
     librsvg2-bin
     # the simulated VPN service: sign-in page server and diagnostics archives
     qt6-httpserver-dev qt6-websockets-dev zip unzip
-    # the Debian package and its checks
-    dpkg-dev desktop-file-utils appstream file
+    # the Debian package, its manual page and its checks
+    dpkg-dev desktop-file-utils appstream file scdoc lintian
     # headless display, tray host and window tooling for tests and the screenshot tour
     xvfb xauth trayer xdotool x11-utils imagemagick
     # libFuzzer targets (clang's fuzzer and sanitizer runtimes are only recommended, so named)
