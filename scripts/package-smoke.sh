@@ -12,6 +12,7 @@ appstreamcli validate --no-net /usr/share/metainfo/com.vantrel.VantrelVPN.metain
 test -f /usr/share/icons/hicolor/32x32/apps/vantrelvpn.png
 
 runtime=$(mktemp -d)
+trap 'rm -rf "$runtime"' EXIT
 chmod 700 "$runtime"
 export XDG_RUNTIME_DIR=$runtime HOME=$runtime
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
