@@ -1,6 +1,9 @@
 import QtQuick
+import QtQuick.Templates as T
 
-// Bottom navigation. It reports clicks; the window decides what is current.
+// Bottom navigation. It reports clicks and keys; the window decides what is
+// current. The current tab is its one Tab stop; Left, Right, Home and End
+// select the neighbouring, first and last tab and keep the focus on it.
 Item {
     id: root
 
@@ -14,6 +17,14 @@ Item {
     ]
 
     signal select(string name)
+
+    function selectAt(index) {
+        const tab = tabRepeater.itemAt(Math.max(0, Math.min(index, tabRepeater.count - 1)))
+        if (!tab)
+            return
+        root.select(tab.modelData.name)
+        tab.forceActiveFocus(Qt.TabFocusReason)
+    }
 
     implicitHeight: 58
 
@@ -37,28 +48,55 @@ Item {
         spacing: 4
 
         Repeater {
+            id: tabRepeater
+
             model: root.tabs
 
-            delegate: Rectangle {
+            delegate: T.TabButton {
                 id: tab
 
                 required property var modelData
+                required property int index
                 readonly property bool isCurrent: root.current === tab.modelData.name
-                readonly property bool lit: tab.isCurrent || tabMouse.containsMouse
+                readonly property bool lit: tab.isCurrent || tab.hovered
                 readonly property string label: appSettings.t[tab.modelData.labelKey] ?? ""
 
                 objectName: "tab_" + tab.modelData.name
                 width: (row.width - 8) / 3
                 height: row.height
-                radius: 10
-                color: tab.isCurrent ? appSettings.surfaceAlt
-                                     : (tabMouse.containsMouse ? appSettings.surface : "transparent")
+                text: tab.label
+                hoverEnabled: true
+                autoExclusive: false
+                checked: tab.isCurrent
+                focusPolicy: tab.isCurrent ? Qt.StrongFocus : Qt.ClickFocus
 
-                Accessible.role: Accessible.PageTab
-                Accessible.name: tab.label
-                Accessible.checkable: true
-                Accessible.checked: tab.isCurrent
+                // Only the window moves the selection: a flip by the
+                // template is undone at once.
+                onToggled: tab.checked = Qt.binding(() => tab.isCurrent)
+                onClicked: root.select(tab.modelData.name)
                 Accessible.onPressAction: root.select(tab.modelData.name)
+                Keys.onReturnPressed: root.select(tab.modelData.name)
+                Keys.onEnterPressed: root.select(tab.modelData.name)
+                Keys.onLeftPressed: root.selectAt(tab.index - 1)
+                Keys.onRightPressed: root.selectAt(tab.index + 1)
+                Keys.onPressed: event => {
+                    if (event.key === Qt.Key_Home || event.key === Qt.Key_End) {
+                        root.selectAt(event.key === Qt.Key_Home ? 0 : tabRepeater.count - 1)
+                        event.accepted = true
+                    }
+                }
+
+                HoverHandler {
+                    cursorShape: Qt.PointingHandCursor
+                }
+
+                Rectangle {
+                    id: fill
+
+                    anchors.fill: parent
+                    radius: 10
+                    color: tab.isCurrent ? appSettings.surfaceAlt : (tab.hovered ? appSettings.surface : "transparent")
+                }
 
                 Column {
                     anchors.centerIn: parent
@@ -126,13 +164,10 @@ Item {
                     }
                 }
 
-                MouseArea {
-                    id: tabMouse
-
-                    anchors.fill: parent
-                    hoverEnabled: true
-                    cursorShape: Qt.PointingHandCursor
-                    onClicked: root.select(tab.modelData.name)
+                FocusRing {
+                    shown: tab.visualFocus
+                    controlRadius: fill.radius
+                    gap: 0
                 }
             }
         }

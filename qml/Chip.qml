@@ -1,28 +1,38 @@
 import QtQuick
+import QtQuick.Templates as T
 
 // A small pill badge with an optional glyph before its label.
-Rectangle {
+T.AbstractButton {
     id: root
 
-    property string text: ""
     property string glyph: ""
     property bool ok: false
-
-    signal clicked
 
     readonly property color contentColor: root.ok ? appSettings.success : appSettings.fgMuted
 
     implicitWidth: content.implicitWidth + 20
     implicitHeight: 25
-    radius: height / 2
-    color: "transparent"
-    border.width: 1
-    border.color: mouse.containsMouse ? appSettings.borderStrong
-                                      : root.ok ? Qt.alpha(appSettings.success, 0.35) : appSettings.border
+    hoverEnabled: true
 
-    Accessible.role: Accessible.Button
     Accessible.name: root.text
     Accessible.onPressAction: root.clicked()
+    Keys.onReturnPressed: root.clicked()
+    Keys.onEnterPressed: root.clicked()
+
+    HoverHandler {
+        cursorShape: Qt.PointingHandCursor
+    }
+
+    Rectangle {
+        id: pill
+
+        anchors.fill: parent
+        radius: height / 2
+        color: "transparent"
+        border.width: 1
+        border.color: root.hovered ? appSettings.borderStrong
+                                   : root.ok ? Qt.alpha(appSettings.success, 0.35) : appSettings.border
+    }
 
     Row {
         id: content
@@ -50,12 +60,8 @@ Rectangle {
         }
     }
 
-    MouseArea {
-        id: mouse
-
-        anchors.fill: parent
-        hoverEnabled: true
-        cursorShape: Qt.PointingHandCursor
-        onClicked: root.clicked()
+    FocusRing {
+        shown: root.visualFocus
+        controlRadius: pill.radius
     }
 }

@@ -1,8 +1,10 @@
 import QtQuick
+import QtQuick.Templates as T
 
 // The big connect dial of the home screen. It only shows what the screen
-// binds and reports clicks; it never decides what a click means.
-Item {
+// binds and reports clicks (and Space or Enter); it never decides what a
+// click means.
+T.AbstractButton {
     id: root
 
     property string dialState: "idle"
@@ -17,12 +19,11 @@ Item {
     readonly property bool isConnected: root.dialState === "connected"
     readonly property bool isConnecting: root.dialState === "connecting"
 
-    signal clicked
-
     implicitWidth: 212
     implicitHeight: 212
     opacity: root.isConnected || root.isConnecting ? 1.0 : 0.62
-    scale: mouse.pressed ? 0.98 : (mouse.containsMouse ? 1.02 : 1.0)
+    hoverEnabled: true
+    scale: root.pressed ? 0.98 : (root.hovered ? 1.02 : 1.0)
 
     Behavior on opacity {
         NumberAnimation {
@@ -41,6 +42,12 @@ Item {
     Accessible.name: root.statusText
     Accessible.description: root.timerText
     Accessible.onPressAction: root.clicked()
+    Keys.onReturnPressed: root.clicked()
+    Keys.onEnterPressed: root.clicked()
+
+    HoverHandler {
+        cursorShape: Qt.PointingHandCursor
+    }
 
     Rectangle {
         id: glow
@@ -202,19 +209,15 @@ Item {
                 anchors.horizontalCenter: parent.horizontalCenter
                 text: root.timerText
                 textFormat: Text.PlainText
-                color: root.hintMode && mouse.containsMouse ? appSettings.fg : appSettings.fgMuted
+                color: root.hintMode && root.hovered ? appSettings.fg : appSettings.fgMuted
                 font.family: appSettings.fontFamily
                 font.pixelSize: root.hintMode ? 11 : 13
             }
         }
     }
 
-    MouseArea {
-        id: mouse
-
-        anchors.fill: parent
-        hoverEnabled: true
-        cursorShape: Qt.PointingHandCursor
-        onClicked: root.clicked()
+    FocusRing {
+        shown: root.visualFocus
+        controlRadius: root.width / 2
     }
 }

@@ -1,8 +1,9 @@
 import QtQuick
+import QtQuick.Templates as T
 
 // A flat glyph button for the title bar. The glyph is no name for a screen
 // reader: users set Accessible.name on the instance.
-Rectangle {
+T.AbstractButton {
     id: root
 
     property string symbol: ""
@@ -11,21 +12,30 @@ Rectangle {
     property color baseColor: "transparent"
     property int glyphSize: 14
 
-    signal clicked
-
     // A red hover fill (the close button) needs a light glyph on it.
-    readonly property bool dangerHover: mouse.containsMouse && Qt.colorEqual(root.hoverColor, appSettings.danger)
+    readonly property bool dangerHover: root.hovered && Qt.colorEqual(root.hoverColor, appSettings.danger)
 
     implicitWidth: 36
     implicitHeight: 30
     width: 36
     height: 30
-    radius: 8
-    color: mouse.containsMouse ? root.hoverColor : root.baseColor
+    hoverEnabled: true
 
-    Accessible.role: Accessible.Button
-    Accessible.name: root.symbol
     Accessible.onPressAction: root.clicked()
+    Keys.onReturnPressed: root.clicked()
+    Keys.onEnterPressed: root.clicked()
+
+    HoverHandler {
+        cursorShape: Qt.PointingHandCursor
+    }
+
+    Rectangle {
+        id: fill
+
+        anchors.fill: parent
+        radius: 8
+        color: root.hovered ? root.hoverColor : root.baseColor
+    }
 
     Text {
         objectName: "glyph"
@@ -36,12 +46,9 @@ Rectangle {
         font.pixelSize: root.glyphSize
     }
 
-    MouseArea {
-        id: mouse
-
-        anchors.fill: parent
-        hoverEnabled: true
-        cursorShape: Qt.PointingHandCursor
-        onClicked: root.clicked()
+    FocusRing {
+        shown: root.visualFocus
+        controlRadius: fill.radius
+        gap: -2
     }
 }

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import QtQuick.Templates as T
 
 // Browser sign-in. The screen shows the steps and the waiting state; what
 // its signals send and which client signals change it is wired on the
@@ -102,27 +103,37 @@ Item {
         }
     }
 
-    component LinkText: Text {
+    component LinkText: T.AbstractButton {
         id: link
 
-        signal activated
-
-        color: linkMouse.containsMouse ? appSettings.accent : appSettings.fg
-        font.family: appSettings.fontFamily
-        font.pixelSize: 13
-        font.underline: true
+        implicitWidth: linkLabel.implicitWidth
+        implicitHeight: linkLabel.implicitHeight
+        hoverEnabled: true
 
         Accessible.role: Accessible.Link
         Accessible.name: link.text
-        Accessible.onPressAction: link.activated()
+        Accessible.onPressAction: link.clicked()
+        Keys.onReturnPressed: link.clicked()
+        Keys.onEnterPressed: link.clicked()
 
-        MouseArea {
-            id: linkMouse
-
-            anchors.fill: parent
-            hoverEnabled: true
+        HoverHandler {
             cursorShape: Qt.PointingHandCursor
-            onClicked: link.activated()
+        }
+
+        Text {
+            id: linkLabel
+
+            text: link.text
+            color: link.hovered ? appSettings.accent : appSettings.fg
+            font.family: appSettings.fontFamily
+            font.pixelSize: 13
+            font.underline: true
+        }
+
+        FocusRing {
+            shown: link.visualFocus
+            controlRadius: 4
+            gap: 3
         }
     }
 
@@ -310,7 +321,7 @@ Item {
                     objectName: "reopenLink"
                     anchors.verticalCenter: parent.verticalCenter
                     text: appSettings.t.reopenPage
-                    onActivated: root.reopenPage()
+                    onClicked: root.reopenPage()
                 }
                 Rectangle {
                     anchors.verticalCenter: parent.verticalCenter
@@ -323,7 +334,7 @@ Item {
                     objectName: "copyLink"
                     anchors.verticalCenter: parent.verticalCenter
                     text: root.justCopied ? appSettings.t.copied : appSettings.t.copyLink
-                    onActivated: root.copyLink()
+                    onClicked: root.copyLink()
                 }
             }
 

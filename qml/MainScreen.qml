@@ -123,6 +123,7 @@ Item {
                     anchors.bottomMargin: 12
                     visible: root.connected
                     text: Geo.host(pipeClient.endpoint) || "—"
+                    hiddenName: appSettings.extra.addressHidden
                     color: appSettings.fg
                     font.family: appSettings.fontFamily
                     font.pixelSize: 13

@@ -1,40 +1,37 @@
 import QtQuick
+import QtQuick.Templates as T
 
 // The text button in its "primary", "ghost" and "danger-ghost" variants.
-Rectangle {
+// Space and Enter press it; it takes focus from Tab and from clicks.
+T.AbstractButton {
     id: root
 
-    property string text: ""
     property string variant: "primary"
     property bool small: false
     property int fontSize: root.small ? 12 : 13
-
-    signal clicked
+    property alias radius: fill.radius
+    property alias border: fill.border
 
     readonly property bool ghost: root.variant === "ghost" || root.variant === "danger-ghost"
     readonly property color fgCol: root.variant === "danger-ghost" ? appSettings.danger
                                    : root.variant === "ghost" ? appSettings.fg : appSettings.accentText
     // A button disabled under the pointer must not keep its hover look.
-    readonly property bool hovered: mouse.containsMouse && root.enabled
+    readonly property bool lit: root.hovered && root.enabled
 
     implicitWidth: label.implicitWidth + (root.small ? 24 : 32)
     implicitHeight: root.small ? 29 : 34
-    radius: root.small ? 8 : 10
+    hoverEnabled: true
     opacity: root.enabled ? 1.0 : 0.5
-    scale: mouse.pressed ? 0.98 : 1.0
-    // Never "transparent" here: with a gradient on top, a transparent colour
-    // makes Qt 6.4 skip the whole rectangle.
-    color: root.hovered ? appSettings.surfaceAlt : appSettings.surface
-    gradient: root.ghost ? null : primaryFill
-    border.width: root.ghost ? 1 : 0
-    border.color: root.variant === "danger-ghost" && root.hovered ? appSettings.danger : appSettings.borderStrong
+    scale: root.pressed ? 0.98 : 1.0
 
-    Accessible.role: Accessible.Button
     Accessible.name: root.text
+    // Templates answer Space only; a screen reader's Press needs a handler.
     Accessible.onPressAction: {
         if (root.enabled)
-            root.clicked();
+            root.clicked()
     }
+    Keys.onReturnPressed: root.clicked()
+    Keys.onEnterPressed: root.clicked()
 
     Behavior on scale {
         NumberAnimation {
@@ -42,16 +39,33 @@ Rectangle {
         }
     }
 
+    HoverHandler {
+        cursorShape: Qt.PointingHandCursor
+    }
+
+    Rectangle {
+        id: fill
+
+        anchors.fill: parent
+        radius: root.small ? 8 : 10
+        // Never "transparent" here: with a gradient on top, a transparent
+        // colour makes Qt 6.4 skip the whole rectangle.
+        color: root.lit ? appSettings.surfaceAlt : appSettings.surface
+        gradient: root.ghost ? null : primaryFill
+        border.width: root.ghost ? 1 : 0
+        border.color: root.variant === "danger-ghost" && root.lit ? appSettings.danger : appSettings.borderStrong
+    }
+
     Gradient {
         id: primaryFill
 
         GradientStop {
             position: 0.0
-            color: root.hovered ? Qt.lighter(appSettings.accentStrong, 1.05) : appSettings.accentStrong
+            color: root.lit ? Qt.lighter(appSettings.accentStrong, 1.05) : appSettings.accentStrong
         }
         GradientStop {
             position: 1.0
-            color: root.hovered ? Qt.lighter(appSettings.accent, 1.05) : appSettings.accent
+            color: root.lit ? Qt.lighter(appSettings.accent, 1.05) : appSettings.accent
         }
     }
 
@@ -70,13 +84,8 @@ Rectangle {
         font.bold: true
     }
 
-    MouseArea {
-        id: mouse
-
-        anchors.fill: parent
-        enabled: root.enabled
-        hoverEnabled: true
-        cursorShape: Qt.PointingHandCursor
-        onClicked: root.clicked()
+    FocusRing {
+        shown: root.visualFocus
+        controlRadius: fill.radius
     }
 }

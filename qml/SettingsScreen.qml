@@ -139,7 +139,7 @@ Item {
 
             objectName: switchRow.namePrefix + "Switch"
             Accessible.name: switchRow.title
-            onToggled: value => switchRow.toggled(value)
+            onToggleRequested: value => switchRow.toggled(value)
         }
     }
 
@@ -283,8 +283,14 @@ Item {
                         height: 4
                         radius: 2
                         color: appSettings.surfaceAlt
+                        // Read by the accessibility bridge as the bar's value.
+                        readonly property int value: Math.max(0, Math.min(100, pipeClient.updateProgress))
+                        readonly property int minimumValue: 0
+                        readonly property int maximumValue: 100
+
                         Accessible.role: Accessible.ProgressBar
                         Accessible.name: root.t.downloading
+                        Accessible.description: progressTrack.value + "%"
 
                         Rectangle {
                             objectName: "updateProgressFill"
@@ -539,6 +545,25 @@ Item {
                 }
             }
         }
+    }
+
+    // Keyboard focus moving through the list scrolls its control into view.
+    Connections {
+        function onActiveFocusItemChanged() {
+            const item = root.Window.activeFocusItem;
+            let inside = false;
+            for (let p = item; p && !inside; p = p.parent)
+                inside = p === flick.contentItem;
+            if (!inside)
+                return;
+            const r = item.mapToItem(flick.contentItem, 0, 0, item.width, item.height);
+            if (r.y - 8 < flick.contentY)
+                flick.contentY = Math.max(0, r.y - 8);
+            else if (r.y + r.height + 8 > flick.contentY + flick.height)
+                flick.contentY = Math.min(flick.contentHeight - flick.height, r.y + r.height + 8 - flick.height);
+        }
+
+        target: root.Window
     }
 
     Connections {

@@ -1,14 +1,17 @@
 import QtQuick
+import QtQuick.Templates as T
 
-// Text kept blurred until clicked. The text item only feeds the blur while
-// hidden; where blurring is impossible, bullets stand in for it.
-Item {
+// Text kept blurred until clicked (or Space or Enter). The text item only
+// feeds the blur while hidden; where blurring is impossible, bullets stand in
+// for it. A screen reader hears `hiddenName` and how to reveal it, never the
+// bullets.
+T.AbstractButton {
     id: root
 
-    property string text: ""
     property color color: "white"
-    property alias font: source.font
     property bool revealed: false
+    // What a screen reader calls the text while it is hidden.
+    property string hiddenName: ""
 
     // The sharp text is shown only once the blur has fully cleared, so it
     // never shows through while the item counts as hidden.
@@ -17,12 +20,17 @@ Item {
     implicitWidth: source.implicitWidth
     implicitHeight: source.implicitHeight
 
+    onClicked: root.revealed = !root.revealed
     Accessible.role: Accessible.Button
-    Accessible.name: root.revealed ? root.text : mask.text
-    Accessible.checkable: true
-    Accessible.checked: root.revealed
+    Accessible.name: root.revealed ? root.text : root.hiddenName
+    Accessible.description: root.revealed ? appSettings.extra.pressToHide : appSettings.extra.pressToShow
     Accessible.onPressAction: root.revealed = !root.revealed
-    Accessible.onToggleAction: root.revealed = !root.revealed
+    Keys.onReturnPressed: root.revealed = !root.revealed
+    Keys.onEnterPressed: root.revealed = !root.revealed
+
+    HoverHandler {
+        cursorShape: Qt.PointingHandCursor
+    }
 
     Text {
         id: source
@@ -32,6 +40,7 @@ Item {
         text: root.text
         textFormat: Text.PlainText
         color: root.color
+        font: root.font
     }
 
     Blur {
@@ -63,11 +72,12 @@ Item {
         textFormat: Text.PlainText
         color: root.color
         font: source.font
+        Accessible.ignored: true
     }
 
-    MouseArea {
-        anchors.fill: parent
-        cursorShape: Qt.PointingHandCursor
-        onClicked: root.revealed = !root.revealed
+    FocusRing {
+        shown: root.visualFocus
+        controlRadius: 4
+        gap: 3
     }
 }

@@ -1,31 +1,48 @@
 import QtQuick
+import QtQuick.Templates as T
 
 // An on/off switch that shows `checked` as bound by the parent and asks for
-// the other state through `toggled`. It has no text of its own: users name it
-// for screen readers with Accessible.name.
-Rectangle {
+// the other state through `toggleRequested`; a click, Space, Enter or a
+// screen reader's Toggle never flips it by itself. It has no text of its
+// own: users name it for screen readers with Accessible.name.
+T.CheckBox {
     id: root
 
-    property bool checked: false
+    property alias color: track.color
+    property alias border: track.border
+    property alias radius: track.radius
 
-    signal toggled(bool value)
+    signal toggleRequested(bool value)
 
     implicitWidth: 40
     implicitHeight: 23
-    radius: height / 2
-    color: root.checked ? appSettings.success : appSettings.surfaceAlt
-    border.width: 1
-    border.color: root.checked ? appSettings.success : appSettings.borderStrong
+    hoverEnabled: true
+    // The state stays whatever the parent binds.
+    nextCheckState: () => root.checkState
 
-    Accessible.role: Accessible.CheckBox
-    Accessible.checkable: true
-    Accessible.checked: root.checked
-    Accessible.onPressAction: root.toggled(!root.checked)
-    Accessible.onToggleAction: root.toggled(!root.checked)
+    onClicked: root.toggleRequested(!root.checked)
+    Accessible.onToggleAction: root.toggleRequested(!root.checked)
+    Accessible.onPressAction: root.toggleRequested(!root.checked)
+    Keys.onReturnPressed: root.toggleRequested(!root.checked)
+    Keys.onEnterPressed: root.toggleRequested(!root.checked)
 
-    Behavior on color {
-        ColorAnimation {
-            duration: 150
+    HoverHandler {
+        cursorShape: Qt.PointingHandCursor
+    }
+
+    Rectangle {
+        id: track
+
+        anchors.fill: parent
+        radius: height / 2
+        color: root.checked ? appSettings.success : appSettings.surfaceAlt
+        border.width: 1
+        border.color: root.checked ? appSettings.success : appSettings.borderStrong
+
+        Behavior on color {
+            ColorAnimation {
+                duration: 150
+            }
         }
     }
 
@@ -49,9 +66,8 @@ Rectangle {
         }
     }
 
-    MouseArea {
-        anchors.fill: parent
-        cursorShape: Qt.PointingHandCursor
-        onClicked: root.toggled(!root.checked)
+    FocusRing {
+        shown: root.visualFocus
+        controlRadius: track.radius
     }
 }

@@ -3,7 +3,7 @@ import QtQuick.Layouts
 
 // The compact flyout next to the tray icon: status, one connect/disconnect
 // button, and buttons to open the main window or quit. It closes itself as
-// soon as it stops being the active window.
+// soon as it stops being the active window, and on Escape.
 Window {
     id: root
 
@@ -42,6 +42,8 @@ Window {
         show();
         raise();
         requestActivate();
+        // Keys act at once on the main button, or on "open" while it is off.
+        (mainButton.enabled ? mainButton : openButton).forceActiveFocus();
     }
 
     function statusText() {
@@ -71,6 +73,11 @@ Window {
     onActiveChanged: {
         if (!active)
             hide();
+    }
+
+    Shortcut {
+        sequence: "Escape"
+        onActivated: root.hide()
     }
 
     Shadow {
@@ -158,6 +165,8 @@ Window {
             }
 
             PrimaryButton {
+                id: mainButton
+
                 objectName: "popupMainButton"
                 Layout.fillWidth: true
                 Layout.preferredHeight: 34
@@ -182,6 +191,8 @@ Window {
                 spacing: 8
 
                 PrimaryButton {
+                    id: openButton
+
                     objectName: "popupOpenButton"
                     Layout.fillWidth: true
                     small: true

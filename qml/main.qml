@@ -8,6 +8,8 @@ ApplicationWindow {
 
     // The tab chosen while signed in; kept across sign-outs.
     property string screen: "main"
+    // Whether the last control to take the focus took it from the keyboard.
+    property bool keyboardFocus: false
 
     // First match wins; a failed tunnel replaces only the home tab.
     readonly property string route: !pipeClient.authenticated ? "login"
@@ -37,6 +39,17 @@ ApplicationWindow {
         root.requestActivate()
     }
 
+    // A new screen takes the focus on its first control (the current tab
+    // when it has none), unless the user is moving along the tab bar. The
+    // ring shows only when the focus before came from the keyboard.
+    function focusScreen() {
+        if (tabBar.activeFocus || !screenLoader.item)
+            return
+        const first = screenLoader.item.nextItemInFocusChain(true)
+        if (first)
+            first.forceActiveFocus(root.keyboardFocus ? Qt.TabFocusReason : Qt.OtherFocusReason)
+    }
+
     function toggleWindow() {
         // A minimised window may still report itself active; it comes up.
         if (root.visible && root.active && root.visibility !== Window.Minimized)
@@ -59,6 +72,12 @@ ApplicationWindow {
         root.hide()
     }
     onRouteChanged: fadeIn.restart()
+    onActiveFocusItemChanged: {
+        // Items without the property (the window's own content item once
+        // the focused screen is gone) say nothing about how focus moved.
+        if (root.activeFocusItem && root.activeFocusItem.visualFocus !== undefined)
+            root.keyboardFocus = root.activeFocusItem.visualFocus
+    }
 
     Binding {
         target: pingProber
@@ -212,7 +231,8 @@ ApplicationWindow {
                     IconButton {
                         objectName: "themeButton"
                         symbol: appSettings.darkTheme ? "☀" : "☽"
-                        Accessible.name: appSettings.t.darkTheme
+                        Accessible.name: appSettings.darkTheme ? appSettings.extra.themeToLight
+                                                               : appSettings.extra.themeToDark
                         onClicked: appSettings.toggleTheme()
                     }
                     IconButton {
@@ -261,6 +281,7 @@ ApplicationWindow {
 
                     objectName: "screenLoader"
                     anchors.fill: parent
+                    onLoaded: Qt.callLater(root.focusScreen)
                     sourceComponent: {
                         switch (root.route) {
                         case "login":
@@ -366,6 +387,8 @@ ApplicationWindow {
         anchors.centerIn: Overlay.overlay
         width: Math.min(implicitWidth, root.width - 40)
         modal: true
+        // Escape closes it only while it holds the focus.
+        focus: true
         title: qsTr("Нет доступа к демону")
         standardButtons: Dialog.Ok
 

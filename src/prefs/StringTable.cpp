@@ -134,6 +134,13 @@ const Entry kEntries[] = {
 const Entry kExtraEntries[] = {
     {u"minimize", u"Minimize", u"Свернуть"},
     {u"close", u"Close", u"Закрыть"},
+    // Screen-reader names: the theme button says what it does, the hidden
+    // address says that it is hidden and how to reveal it.
+    {u"themeToLight", u"Switch to light theme", u"Включить светлую тему"},
+    {u"themeToDark", u"Switch to dark theme", u"Включить тёмную тему"},
+    {u"addressHidden", u"IP address hidden", u"IP-адрес скрыт"},
+    {u"pressToShow", u"Press to show", u"Нажмите, чтобы показать"},
+    {u"pressToHide", u"Press to hide", u"Нажмите, чтобы скрыть"},
 };
 
 struct Dictionaries

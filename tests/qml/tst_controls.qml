@@ -50,13 +50,14 @@ Item {
             colorIs(button.fgCol, appSettings[data.fg], "label");
             mouseClick(button);
             compare(spy.count, 1);
-            tryCompare(button, "hovered", true);
+            mouseMove(button);
+            tryCompare(button, "lit", true);
             colorIs(button.border.color, data.variant === "danger-ghost" ? appSettings.danger : appSettings.borderStrong, "hovered border");
 
             // Disabled under the pointer: half opacity, no hover look, no clicks.
             button.enabled = false;
             compare(button.opacity, 0.5);
-            compare(button.hovered, false);
+            compare(button.lit, false);
             colorIs(button.border.color, appSettings.borderStrong, "disabled border");
             mouseClick(button);
             button.Accessible.pressAction();
@@ -112,13 +113,13 @@ Item {
             return [{ tag: "off", checked: false, x: 3 }, { tag: "on", checked: true, x: 20 }];
         }
         function test_switchWaitsForItsParent(data) {
-            const [control, spy] = make(toggleSwitch, { checked: data.checked }, "toggled");
+            const [control, spy] = make(toggleSwitch, { checked: data.checked }, "toggleRequested");
             const knob = findChild(control, "knob");
             mouseClick(control);
             control.Accessible.toggleAction();
             compare(spy.signalArguments.map(args => args[0]), [!data.checked, !data.checked]);
             compare(knob.x, data.x);
-            control.toggled.connect(value => control.checked = value);
+            control.toggleRequested.connect(value => control.checked = value);
             mouseClick(control);
             tryCompare(knob, "x", 23 - data.x);
             tryVerify(() => Qt.colorEqual(control.color, control.checked ? appSettings.success : appSettings.surfaceAlt));
