@@ -22,8 +22,10 @@ Item {
         const tab = tabRepeater.itemAt(Math.max(0, Math.min(index, tabRepeater.count - 1)))
         if (!tab)
             return
-        root.select(tab.modelData.name)
+        // Focus first: the tab left behind stops being a Tab stop, which Qt
+        // refuses while it holds the focus.
         tab.forceActiveFocus(Qt.TabFocusReason)
+        root.select(tab.modelData.name)
     }
 
     implicitHeight: 58

@@ -43,7 +43,11 @@ ApplicationWindow {
     // when it has none), unless the user is moving along the tab bar. The
     // ring shows only when the focus before came from the keyboard.
     function focusScreen() {
-        if (tabBar.activeFocus || !screenLoader.item)
+        for (let item = root.activeFocusItem; item; item = item.parent) {
+            if (item === tabBar)
+                return
+        }
+        if (!screenLoader.item)
             return
         const first = screenLoader.item.nextItemInFocusChain(true)
         if (first)

@@ -25,6 +25,8 @@ packages=(
     clang libclang-rt-14-dev
     # the browser that finishes sign-ins in the end-to-end tests
     chromium chromium-driver curl
+    # keyboard and screen-reader walks: session bus, accessibility bus and its Python client
+    dbus at-spi2-core python3-pyatspi
 )
 
 if [ "$(id -u)" -ne 0 ]; then

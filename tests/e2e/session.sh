@@ -6,7 +6,9 @@
 # way out, also when the program fails or is killed.
 # Usage: session.sh PROGRAM [ARGS...]
 # E2E_SESSIONS names the folder for session homes (default: $TMPDIR or /tmp);
-# E2E_KEEP=1 keeps the session home for a look afterwards.
+# E2E_KEEP=1 keeps the session home for a look afterwards; E2E_ATSPI=1 adds a
+# session bus with the accessibility bus on it, so the program can be read
+# and driven the way a screen reader does.
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -51,6 +53,7 @@ fi
 root=$E2E_ROOT
 tray_pid=
 program_pid=
+bus_pid=
 
 cleanup() {
     trap - EXIT INT TERM
@@ -65,6 +68,9 @@ cleanup() {
     if [ -n "$tray_pid" ]; then
         kill "$tray_pid" 2>/dev/null
         wait "$tray_pid" 2>/dev/null
+    fi
+    if [ -n "$bus_pid" ]; then
+        kill "$bus_pid" 2>/dev/null
     fi
 }
 trap cleanup EXIT
@@ -125,6 +131,15 @@ if [ -z "$tray_pid" ]; then
     echo "session.sh: the tray host did not come up" >&2
     cat "$root/trayer.log" "$root/xvfb.log" >&2
     exit 75
+fi
+
+# Qt joins the accessibility bus only if it exists when the app starts, so
+# it is started (by asking the registry for the desktop) before the program.
+if [ "${E2E_ATSPI:-0}" = 1 ]; then
+    bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1) || exit 1
+    export DBUS_SESSION_BUS_ADDRESS=${bus%%$'\n'*} QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+    bus_pid=${bus##*$'\n'}
+    /usr/bin/python3 -c 'import pyatspi; pyatspi.Registry.getDesktop(0)' || exit 1
 fi
 
 setsid "$@" &

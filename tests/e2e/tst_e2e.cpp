@@ -668,6 +668,13 @@ void TestEndToEnd::refusedAccessShowsDialog()
     // usable and the process keeps running.
     QCOMPARE(m_service->count(QStringLiteral("client connected")), 0);
     QCOMPARE(m_app->state(), QProcess::Running);
+
+    // Escape closes the dialog from the keyboard alone.
+    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"),
+                 {QStringLiteral("windowfocus"), QStringLiteral("--sync"), m_window.id}),
+        0);
+    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")}), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(Pixels::count(grabWindow(), middle, QColor(Qt::white), 20) < 100, kUiTimeoutMs);
 }
 
 QTEST_MAIN(TestEndToEnd)
