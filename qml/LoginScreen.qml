@@ -103,6 +103,8 @@ Item {
         }
     }
 
+    // Drawn as a link but an action, so screen readers hear a button (the
+    // template's role).
     component LinkText: T.AbstractButton {
         id: link
 
@@ -110,7 +112,6 @@ Item {
         implicitHeight: linkLabel.implicitHeight
         hoverEnabled: true
 
-        Accessible.role: Accessible.Link
         Accessible.name: link.text
         Accessible.onPressAction: link.clicked()
         Keys.onReturnPressed: link.clicked()

@@ -283,14 +283,11 @@ Item {
                         height: 4
                         radius: 2
                         color: appSettings.surfaceAlt
-                        // Read by the accessibility bridge as the bar's value.
-                        readonly property int value: Math.max(0, Math.min(100, pipeClient.updateProgress))
-                        readonly property int minimumValue: 0
-                        readonly property int maximumValue: 100
-
                         Accessible.role: Accessible.ProgressBar
                         Accessible.name: root.t.downloading
-                        Accessible.description: progressTrack.value + "%"
+                        // Qt 6.4 gives a progress bar no value interface, so
+                        // screen readers get the value as its description.
+                        Accessible.description: Math.max(0, Math.min(100, pipeClient.updateProgress)) + "%"
 
                         Rectangle {
                             objectName: "updateProgressFill"
