@@ -13,6 +13,7 @@ Rectangle {
     // Space between the control's edge and the ring; negative draws inside.
     property real gap: 2
 
+    objectName: "focusRing"
     anchors.fill: parent
     anchors.margins: -(root.gap + border.width)
     radius: root.controlRadius > 0 ? root.controlRadius + root.gap + border.width : 0

@@ -88,6 +88,36 @@ Item {
             verify(findChild(control, "segment0").on);
         }
 
+        // The group is one Tab stop; keys ask for a neighbour and take the focus there.
+        function test_segKeys_data() {
+            return [{ tag: "right", key: Qt.Key_Right, asked: "on_connect", focus: 1 },
+                    { tag: "left stops at the first", key: Qt.Key_Left, asked: "never", focus: 0 },
+                    { tag: "end", key: Qt.Key_End, asked: "always", focus: 2 },
+                    { tag: "space", key: Qt.Key_Space, asked: "never", focus: 0 }];
+        }
+        function test_segKeys(data) {
+            const [control, spy] = make(segControl, { model: killSwitchModes, value: "never" }, "changed");
+            const segments = [0, 1, 2].map(i => findChild(control, "segment" + i));
+            compare(segments.map(segment => segment.activeFocusOnTab), [true, false, false]);
+            segments[0].forceActiveFocus(Qt.TabFocusReason);
+            keyClick(data.key);
+            compare(spy.signalArguments.map(args => args[0]), [data.asked]);
+            verify(segments[data.focus].activeFocus);
+            verify(findChild(segments[data.focus], "focusRing").visible);
+            compare(segments.map(segment => segment.checked), [true, false, false]);
+        }
+
+        // The ring marks keyboard focus only: a click leaves the look unchanged.
+        function test_focusRingFromKeyboardOnly() {
+            const [button] = make(primaryButton);
+            const ring = findChild(button, "focusRing");
+            mouseClick(button);
+            verify(button.activeFocus && !ring.visible);
+            button.focus = false;
+            button.forceActiveFocus(Qt.TabFocusReason);
+            verify(ring.visible);
+        }
+
         // Long labels keep their text width, with or without spare width to share.
         function test_segLabelsFit_data() {
             return [{ tag: "natural width", stretch: false, extra: 0 }, { tag: "stretched a little", stretch: true, extra: 12 },
@@ -117,7 +147,9 @@ Item {
             const knob = findChild(control, "knob");
             mouseClick(control);
             control.Accessible.toggleAction();
-            compare(spy.signalArguments.map(args => args[0]), [!data.checked, !data.checked]);
+            keyClick(Qt.Key_Space);
+            keyClick(Qt.Key_Return);
+            compare(spy.signalArguments.map(args => args[0]), Array(4).fill(!data.checked));
             compare(knob.x, data.x);
             control.toggleRequested.connect(value => control.checked = value);
             mouseClick(control);
