@@ -1,15 +1,9 @@
 #!/usr/bin/python3
-"""Drives the real app against the simulated service without a pointer.
-
-  a11y_walk.py atspi APP SIMSERVICE     only accessibility actions, as a
-                                        screen reader does
-  a11y_walk.py keyboard APP SIMSERVICE  only keys (xdotool), focus read back
-                                        through the accessibility tree
-
-Runs inside session.sh with E2E_ATSPI=1 (X display, tray host, session and
-accessibility buses). What the app did is checked in the service's log and in
-what the accessibility tree reads afterwards.
-"""
+"""Drives the real app against the simulated service without a pointer:
+`a11y_walk.py atspi|keyboard APP SIMSERVICE`, inside session.sh with
+E2E_ATSPI=1. "atspi" uses only accessibility actions, as a screen reader does;
+"keyboard" only keys (xdotool), with the focus read back from the tree. What
+the app did is checked in the service's log and in what the tree then reads."""
 
 import os
 import subprocess
@@ -19,119 +13,23 @@ import time
 
 import pyatspi
 
-TIMEOUT = 15
-
 
 class Failure(Exception):
     pass
 
 
-def wait(what, probe, timeout=TIMEOUT):
+def wait(what, probe, timeout=15):
     """Polls `probe` until it returns something true; fails naming `what`."""
     end = time.monotonic() + timeout
-    while True:
+    while time.monotonic() < end:
         try:
             result = probe()
         except Exception:  # objects vanish while a screen is replaced
             result = None
         if result:
             return result
-        if time.monotonic() > end:
-            raise Failure("timed out waiting for " + what)
         time.sleep(0.1)
-
-
-class Service:
-    """The simulated service; its log lines are what it saw of the app."""
-
-    def __init__(self, program, *args):
-        self.lines = []
-        self.process = subprocess.Popen([program, *args], stdin=subprocess.PIPE,
-                                        stderr=subprocess.PIPE, text=True)
-        threading.Thread(target=self._read, daemon=True).start()
-        wait("the service to listen", lambda: any(line.startswith("listening") for line in self.lines))
-
-    def _read(self):
-        for line in self.process.stderr:
-            self.lines.append(line.strip().removeprefix("simservice: "))
-
-    def count(self, line):
-        return self.lines.count(line)
-
-    def wait_for(self, line):
-        wait("service log line '%s'" % line, lambda: line in self.lines)
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait(10)
-
-
-class App:
-    """The app's windows as the accessibility tree shows them."""
-
-    def __init__(self, program):
-        self.process = subprocess.Popen([program], stdout=subprocess.PIPE,
-                                        stderr=subprocess.STDOUT, text=True)
-        self.root = wait("the app on the accessibility bus", self._find_root, 30)
-
-    def _find_root(self):
-        for app in pyatspi.Registry.getDesktop(0):
-            if app and app.get_process_id() == self.process.pid:
-                return app
-        return None
-
-    def window(self):
-        """The main window: the frame with the minimise button."""
-        return self._frame(lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.name in ("Minimize", "Свернуть"))
-
-    def popup(self):
-        """The tray popup while it is shown: the frame with the quit button."""
-        return self._frame(lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.name in ("Quit", "Выход"))
-
-    def _frame(self, marker):
-        for frame in self.root:
-            if frame and frame.getState().contains(pyatspi.STATE_SHOWING) and pyatspi.findDescendant(frame, marker):
-                return frame
-        return None
-
-    def find(self, role, name, scope=None):
-        """The first control with this role and name, also where it is
-        scrolled out of view: a screen reader reaches it there."""
-        scope = scope or self.window()
-        return pyatspi.findDescendant(scope, lambda n: n.getRole() == role and n.name == name) if scope else None
-
-    def control(self, role, name, scope=None):
-        return wait("%s '%s'" % (role, name),
-                    lambda: self.find(role, name, scope))
-
-    def focused(self):
-        for frame in self.root:
-            node = pyatspi.findDescendant(
-                frame, lambda n: n.getState().contains(pyatspi.STATE_FOCUSED)) if frame else None
-            if node:
-                return node
-        return None
-
-    def exit_code(self, timeout=10):
-        code = self.process.wait(timeout)
-        output = self.process.stdout.read()
-        # QML errors at run time break screens in ways a tree need not show.
-        if "qrc:/" in output:
-            raise Failure("QML errors:\n" + output)
-        return code
-
-
-def act(node, action):
-    """Runs the named action, as a screen reader's command does."""
-    actions = node.queryAction()
-    names = [actions.getName(i) for i in range(actions.nActions)]
-    if action not in names:
-        raise Failure("'%s' offers %s, not %s" % (node.name, names, action))
-    actions.doAction(names.index(action))
-
-
-def checked(node):
-    return node.getState().contains(pyatspi.STATE_CHECKED)
+    raise Failure("timed out waiting for " + what)
 
 
 def expect(what, condition):
@@ -139,18 +37,83 @@ def expect(what, condition):
         raise Failure(what)
 
 
-def tray_click(button):
-    """The one pointer step: the tray icon lives outside the app's tree."""
+class Service:
+    """The simulated service; its log lines are what it saw of the app."""
+
+    def __init__(self, program, *args):
+        self.lines = []
+        self.process = subprocess.Popen([program, *args], stderr=subprocess.PIPE, text=True)
+        threading.Thread(target=lambda: self.lines.extend(
+            line.strip().removeprefix("simservice: ") for line in self.process.stderr), daemon=True).start()
+        self.wait_for("listening", prefix=True)
+
+    def wait_for(self, line, prefix=False):
+        wait("service log line '%s'" % line,
+             lambda: any(l == line or prefix and l.startswith(line) for l in list(self.lines)))
+
+
+class App:
+    """The app as the accessibility tree shows it."""
+
+    def __init__(self, program):
+        self.process = subprocess.Popen([program], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        self.root = wait("the app on the accessibility bus", lambda: next(
+            a for a in pyatspi.Registry.getDesktop(0) if a and a.get_process_id() == self.process.pid), 30)
+
+    def _frame(self, *buttons):
+        for frame in self.root:
+            if frame and frame.getState().contains(pyatspi.STATE_SHOWING) and pyatspi.findDescendant(
+                    frame, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.name in buttons):
+                return frame
+        return None
+
+    def window(self):
+        return self._frame("Minimize", "Свернуть")
+
+    def popup(self):
+        """The tray popup while it is shown."""
+        return self._frame("Quit", "Выход")
+
+    def control(self, role, name, scope=None):
+        """A control by role and name, also scrolled out of view: a screen
+        reader reaches it there."""
+        return wait("%s '%s'" % (role, name), lambda: pyatspi.findDescendant(
+            scope or self.window(), lambda n: n.getRole() == role and n.name == name))
+
+    def focused(self):
+        return next(filter(None, (pyatspi.findDescendant(
+            f, lambda n: n.getState().contains(pyatspi.STATE_FOCUSED)) for f in self.root if f)), None)
+
+    def quits_cleanly(self):
+        code = self.process.wait(10)
+        output = self.process.stdout.read()
+        # QML errors at run time break screens in ways a tree need not show.
+        expect("no QML errors:\n" + output, "qrc:/" not in output)
+        return code == 0
+
+
+def act(node, action):
+    """Runs the named action, as a screen reader's command does."""
+    actions = node.queryAction()
+    names = [actions.getName(i) for i in range(actions.nActions)]
+    expect("'%s' offers %s" % (node.name, action), action in names)
+    actions.doAction(names.index(action))
+
+
+def checked(node):
+    return node.getState().contains(pyatspi.STATE_CHECKED)
+
+
+def tray_click():
+    """The one pointer step, a context click on the tray icon: it is not in the
+    app's tree."""
     for wid in subprocess.run(["xdotool", "search", "--class", "^trayer$"], capture_output=True,
                               text=True).stdout.split():
-        shell = subprocess.run(["xdotool", "getwindowgeometry", "--shell", wid], capture_output=True,
-                               text=True).stdout
-        geometry = dict(line.split("=") for line in shell.split())
-        if geometry.get("HEIGHT") == "32":
-            x = int(geometry["X"]) + int(geometry["WIDTH"]) // 2
-            y = int(geometry["Y"]) + 16
-            subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", str(button),
-                            "mousemove", "0", "0"], check=True)
+        shell = subprocess.run(["xdotool", "getwindowgeometry", "--shell", wid], capture_output=True, text=True)
+        g = dict(line.split("=") for line in shell.stdout.split())
+        if g.get("HEIGHT") == "32":
+            subprocess.run(["xdotool", "mousemove", str(int(g["X"]) + int(g["WIDTH"]) // 2), str(int(g["Y"]) + 16),
+                            "click", "3", "mousemove", "0", "0"], check=True)
             return
     raise Failure("no tray panel")
 
@@ -161,10 +124,18 @@ def key(*names):
         time.sleep(0.15)
 
 
+def focus_order(app, names, keys=("Tab",)):
+    """Presses `keys` before each name and checks where the focus lands."""
+    for i, name in enumerate(names):
+        key(*keys)
+        node = wait("focus on '%s' after %s" % (name, names[:i]),
+                    lambda: app.focused() if app.focused().name == name else None)
+    return node
+
+
 def walk_atspi(app, service):
     # Sign in: the test browser confirms the page the button opens.
     act(app.control(pyatspi.ROLE_PUSH_BUTTON, "Sign in via browser"), "Press")
-    service.wait_for("command login_start")
     service.wait_for("sign-in confirmed")
     expect("home is the current tab", checked(app.control(pyatspi.ROLE_PAGE_TAB, "Home")))
 
@@ -175,26 +146,23 @@ def walk_atspi(app, service):
     spoiler = app.control(pyatspi.ROLE_PUSH_BUTTON, "IP address hidden")
     expect("the hidden address says how to show it", spoiler.description == "Press to show")
     act(spoiler, "Press")
-    wait("the address read out", lambda: spoiler.name[:1].isdigit() and spoiler.description == "Press to hide")
-
+    wait("the address read out", lambda: spoiler.name[0].isdigit() and spoiler.description == "Press to hide")
     theme = app.control(pyatspi.ROLE_PUSH_BUTTON, "Switch to light theme")
     act(theme, "Press")
     wait("the theme button to offer the dark theme", lambda: theme.name == "Switch to dark theme")
 
+    # A screen reader activates radio buttons and check boxes with their first action.
     act(app.control(pyatspi.ROLE_PAGE_TAB, "Settings"), "Press")
-    # A screen reader activates a radio button with its first action.
     always = app.control(pyatspi.ROLE_RADIO_BUTTON, "Always")
     expect("a segment's first action is Toggle", always.queryAction().getName(0) == "Toggle")
     always.queryAction().doAction(0)
     service.wait_for("command set_kill_switch")
-    wait("the service's mode to come back as the checked segment", lambda: checked(always))
+    wait("the service's mode to come back checked", lambda: checked(always))
     expect("one segment checked", not checked(app.control(pyatspi.ROLE_RADIO_BUTTON, "Off")))
-
-    # A switch toggles through its first action too, and shows the new state.
     split = app.control(pyatspi.ROLE_CHECK_BOX, "Split Tunnel")
     before = checked(split)
     split.queryAction().doAction(0)
-    wait("the split tunnel switch to flip", lambda: checked(split) != before)
+    wait("the switch to flip", lambda: checked(split) != before)
 
     app.control(pyatspi.ROLE_RADIO_BUTTON, "RU").queryAction().doAction(0)
     app.control(pyatspi.ROLE_PAGE_TAB, "Настройки")
@@ -202,35 +170,23 @@ def walk_atspi(app, service):
         app.control(pyatspi.ROLE_PUSH_BUTTON, name)
     expect("the kill switch keeps its mode", checked(app.control(pyatspi.ROLE_RADIO_BUTTON, "Всегда")))
 
-    # Quit from the tray popup: with the kill switch always on the service stays.
-    tray_click(3)
-    popup = wait("the tray popup", app.popup)
-    act(app.control(pyatspi.ROLE_PUSH_BUTTON, "Выход", popup), "Press")
-    expect("the app quits cleanly", app.exit_code() == 0)
+    # Quit from the tray popup: with the kill switch always on, the service stays.
+    tray_click()
+    act(app.control(pyatspi.ROLE_PUSH_BUTTON, "Выход", wait("the tray popup", app.popup)), "Press")
+    expect("the app quits cleanly", app.quits_cleanly())
     service.wait_for("client left")
-    expect("the service is not shut down", service.count("command shutdown") == 0)
-
-
-def focus_order(app, names, keys=("Tab",)):
-    """Presses `keys` before each name and checks where the focus lands."""
-    seen = []
-    for name in names:
-        key(*keys)
-        node = wait("focus on '%s' after %s" % (name, seen),
-                    lambda: app.focused() if app.focused().name == name else None)
-        seen.append(node.name)
-    return node
+    expect("the service is not shut down", "command shutdown" not in service.lines)
 
 
 def walk_keyboard(app, service):
     service.wait_for("handshake accepted")
-    dial = app.control(pyatspi.ROLE_PUSH_BUTTON, "Not connected")
+    app.control(pyatspi.ROLE_PUSH_BUTTON, "Not connected")
     wid = wait("the window on screen", lambda: subprocess.run(
         ["xdotool", "search", "--onlyvisible", "--name", "^VantrelVPN$"], capture_output=True,
         text=True).stdout.split()[0])
     subprocess.run(["xdotool", "windowfocus", "--sync", wid], check=True)
     # A new screen starts with the focus on its first control.
-    wait("the dial focused", lambda: app.focused() and app.focused().name == dial.name)
+    wait("the dial focused", lambda: app.focused().name == "Not connected")
 
     key("space")
     service.wait_for("state connected")
@@ -239,20 +195,17 @@ def walk_keyboard(app, service):
     focus_order(app, ["Close", "Minimize"], ("shift+Tab",))
     focus_order(app, ["Close", "Protected", "IP address hidden"])
     key("Return")
-    wait("the address read out", lambda: app.focused().name[:1].isdigit())
+    wait("the address read out", lambda: app.focused().name[0].isdigit())
 
     # The tab bar is one stop; arrows select as they move and keep the focus.
     focus_order(app, ["Home"])
-    tab = focus_order(app, ["Statistics", "Settings"], ("Right",))
-    expect("the settings tab is current", checked(tab))
+    expect("the settings tab is current", checked(focus_order(app, ["Statistics", "Settings"], ("Right",))))
     focus_order(app, ["Home"], ("Home",))
     focus_order(app, ["Settings"], ("End",))
-    # Each group is one stop: the chosen segment.
+    # Each segmented control is one stop too: its chosen segment.
     focus_order(app, ["Switch to light theme", "Minimize", "Close", "Off", "WireGuard", "Split Tunnel",
                       "Gaming mode", "Start with Windows", "Dark theme", "EN", "Support report: Save",
                       "Log out", "Settings", "Switch to light theme", "Minimize", "Close", "Off"])
-
-    # A segmented control: Right moves on and asks the service for that mode.
     focus_order(app, ["On connect"], ("Right",))
     service.wait_for("command set_kill_switch")
     wait("the new mode checked", lambda: checked(app.focused()))
@@ -262,24 +215,22 @@ def walk_keyboard(app, service):
     wait("the switch to flip", lambda: checked(switch) != before)
 
     # The popup opens with its main button focused; Escape closes it.
-    tray_click(3)
-    popup = wait("the popup with its main button focused",
-                 lambda: app.focused().name == "Disconnect" and app.popup())
+    tray_click()
+    popup = wait("the popup, its main button focused", lambda: app.focused().name == "Disconnect" and app.popup())
     key("Escape")
     wait("the popup closed", lambda: not popup.getState().contains(pyatspi.STATE_SHOWING))
-    # Space on the main button; Quit reached with Tab.
-    tray_click(3)
-    wait("the popup's main button focused", lambda: app.focused().name == "Disconnect" and app.popup())
+    tray_click()
+    wait("the popup, its main button focused", lambda: app.focused().name == "Disconnect" and app.popup())
     key("space")
     service.wait_for("command disconnect")
     focus_order(app, ["Open VantrelVPN", "Quit"])
     key("space")
-    expect("the app quits cleanly", app.exit_code() == 0)
+    expect("the app quits cleanly", app.quits_cleanly())
 
 
 def main():
     mode, app_path, service_path = sys.argv[1:4]
-    # The service owns /run/vantrelvpn; session.sh makes the rest.
+    # The service owns /run/vantrelvpn; session.sh provides the rest.
     if os.geteuid() != 0 or "E2E_ROOT" not in os.environ:
         print("SKIP: run as root through session.sh with E2E_ATSPI=1")
         return 77
@@ -288,9 +239,10 @@ def main():
     try:
         app = App(app_path)
         (walk_atspi if mode == "atspi" else walk_keyboard)(app, service)
+        print("PASS:", mode)
+        return 0
     except Failure as failure:
-        print("FAIL:", failure)
-        print("service log:\n  " + "\n  ".join(service.lines))
+        print("FAIL:", failure, "\nservice log:\n  " + "\n  ".join(service.lines))
         if app and app.process.poll() is None:
             app.process.terminate()
             print("app output:\n" + app.process.communicate(timeout=10)[0])
@@ -298,9 +250,8 @@ def main():
     finally:
         if app and app.process.poll() is None:
             app.process.terminate()
-        service.stop()
-    print("PASS:", mode)
-    return 0
+        service.process.terminate()
+        service.process.wait(10)
 
 
 if __name__ == "__main__":
