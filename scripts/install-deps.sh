@@ -19,6 +19,8 @@ packages=(
     qt6-httpserver-dev qt6-websockets-dev zip unzip
     # the Debian package, its manual page and its checks
     dpkg-dev desktop-file-utils appstream file scdoc lintian
+    # the named time zones the statistics and UI tests run in
+    tzdata
     # headless display, tray host and window tooling for tests and the screenshot tour
     xvfb xauth trayer xdotool x11-utils imagemagick
     # libFuzzer targets (clang's fuzzer and sanitizer runtimes are only recommended, so named)

@@ -42,6 +42,7 @@ const QString kPruneDays = u"DELETE FROM days WHERE date < ?"_s;
 const QString kPruneSessions = u"DELETE FROM sessions WHERE started_at < ?"_s;
 const QString kOpenSession = u"INSERT INTO sessions(started_at, endpoint, transport) VALUES(?, ?, ?)"_s;
 const QString kEndSession = u"UPDATE sessions SET ended_at = ? WHERE id = ?"_s;
+const QString kNameSession = u"UPDATE sessions SET endpoint = ?, transport = ? WHERE id = ?"_s;
 const QString kAddToSession = u"UPDATE sessions SET up = up + ?, down = down + ? WHERE id = ?"_s;
 const QString kEnsureDay = u"INSERT OR IGNORE INTO days(date) VALUES(?)"_s;
 const QString kAddToDay
@@ -130,9 +131,13 @@ void StatsStore::onVpnState(const QString &state, const QString &endpoint, const
     if (state == kConnected) {
         // The client repeats its state signal whenever the endpoint, address
         // or error text changes, so only the first "connected" opens a row.
-        if (m_sessionId >= 0)
+        if (m_sessionId >= 0) {
+            nameSession(endpoint, transport);
             return;
-        if (run(query, kOpenSession, {timestamp(now()), notNull(endpoint), notNull(transport)}))
+        }
+        m_sessionEndpoint = notNull(endpoint);
+        m_sessionTransport = notNull(transport);
+        if (run(query, kOpenSession, {timestamp(now()), m_sessionEndpoint, m_sessionTransport}))
             m_sessionId = query.lastInsertId().toLongLong();
         m_lastUp = 0;
         m_lastDown = 0;
@@ -237,15 +242,34 @@ void StatsStore::refresh()
 }
 
 // Creates the tables and applies the retention; returns the driver's error
-// text when the file cannot serve as the statistics database.
+// text when the file cannot serve as the statistics database. A failed prune
+// (a lock held elsewhere, a full disk) only keeps old rows until next start.
 QString StatsStore::prepareDatabase()
 {
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
-    const QString cutOff = dayKey(now().date().addDays(-kRetentionDays));
-    if (!query.exec(kCreateSessions) || !query.exec(kCreateDays) || !run(query, kPruneDays, {cutOff})
-        || !run(query, kPruneSessions, {cutOff}))
+    if (!query.exec(kCreateSessions) || !query.exec(kCreateDays))
         return query.lastError().text();
+    const QString cutOff = dayKey(now().date().addDays(-kRetentionDays));
+    run(query, kPruneDays, {cutOff});
+    run(query, kPruneSessions, {cutOff});
     return {};
+}
+
+// When "connected" comes in the client's first status event (the tunnel was
+// up before the app started), the client reports the state before it has
+// read the endpoint from that event; the row takes the names once known.
+void StatsStore::nameSession(const QString &endpoint, const QString &transport)
+{
+    const bool newEndpoint = m_sessionEndpoint.isEmpty() && !endpoint.isEmpty();
+    const bool newTransport = m_sessionTransport.isEmpty() && !transport.isEmpty();
+    if (!newEndpoint && !newTransport)
+        return;
+    if (newEndpoint)
+        m_sessionEndpoint = endpoint;
+    if (newTransport)
+        m_sessionTransport = transport;
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    run(query, kNameSession, {m_sessionEndpoint, m_sessionTransport, m_sessionId});
 }
 
 void StatsStore::addToDay(const QString &dayKey, qint64 upDelta, qint64 downDelta, int protectedSeconds,

@@ -49,6 +49,7 @@ signals:
 
 private:
     QString prepareDatabase();
+    void nameSession(const QString &endpoint, const QString &transport);
     void addToDay(const QString &dayKey, qint64 upDelta, qint64 downDelta, int protectedSeconds,
         bool hasSpeed, double speed, int latency, bool hasLatency);
     [[nodiscard]] QDateTime now() const;
@@ -57,6 +58,9 @@ private:
     QString m_connectionName;
     bool m_isOpen = false;
     qint64 m_sessionId = -1;
+    // What the open session's row holds as its endpoint and transport.
+    QString m_sessionEndpoint;
+    QString m_sessionTransport;
     qint64 m_lastUp = 0;
     qint64 m_lastDown = 0;
     QDateTime m_lastSampleAt;

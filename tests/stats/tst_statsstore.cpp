@@ -155,13 +155,16 @@ void TestStatsStore::sessionRowAcrossReconnect()
     store->onVpnState(u"reconnecting"_s, QString(), QString());
     m_now = m_now.addSecs(10);
     store->onTrafficSample(300, 500, 0, 0);
+    // The names arrive while the row is open; the first ones known stay.
     store->onVpnState(u"connected"_s, u"203.0.113.1:443"_s, u"reality"_s);
+    store->onVpnState(u"connected"_s, u"198.51.100.9:443"_s, u"tls"_s);
     m_now = QDateTime(m_today, QTime(13, 5, 7));
     store->onVpnState(u"disconnected"_s, QString(), QString());
 
     const QString columns = u"started_at, ended_at, up, down, endpoint, transport, endpoint IS NULL"_s;
     QCOMPARE(sql(m_path, u"SELECT %1 FROM sessions"_s.arg(columns)),
-        (Rows {{u"2026-03-10T12:00:00"_s, u"2026-03-10T13:05:07"_s, 300, 500, u""_s, u""_s, 0}}));
+        (Rows {{u"2026-03-10T12:00:00"_s, u"2026-03-10T13:05:07"_s, 300, 500, u"203.0.113.1:443"_s,
+            u"reality"_s, 0}}));
     QCOMPARE(store->weekDown(), 500.0);
     QCOMPARE(store->protectedSecondsWeek(), 20);
 }
@@ -244,6 +247,15 @@ void TestStatsStore::retentionAtStart()
     QCOMPARE(sql(m_path, u"SELECT date FROM days ORDER BY date"_s),
         (Rows {{key(cutOff)}, {key(cutOff.addDays(1))}}));
     QCOMPARE(sql(m_path, u"SELECT started_at FROM sessions"_s), (Rows {{key(cutOff) + u"T23:00:00"_s}}));
+
+    // A prune that fails (a lock held elsewhere, a full disk) costs only the retention.
+    sql(m_path, u"INSERT INTO days(date) VALUES(?)"_s, {key(m_today.addDays(-91))});
+    sql(m_path, u"CREATE TRIGGER busy BEFORE DELETE ON days BEGIN SELECT RAISE(ABORT, 'busy'); END"_s);
+    QTest::failOnWarning(QRegularExpression(u".*"_s));
+    store = makeStore();
+    connectStore(*store);
+    QCOMPARE(sql(m_path, u"SELECT COUNT(*) FROM days UNION ALL SELECT COUNT(*) FROM sessions"_s),
+        (Rows {{3}, {2}}));
 }
 
 void TestStatsStore::weekSummary_data()
