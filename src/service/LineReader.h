@@ -11,7 +11,11 @@
 class LineReader
 {
 public:
-    explicit LineReader(qsizetype maxLineBytes = 1024 * 1024);
+    // Far above any event the service sends: a long error text or sign-in
+    // address must never reach the cap.
+    static constexpr qsizetype defaultMaxLineBytes = 1024 * 1024;
+
+    explicit LineReader(qsizetype maxLineBytes = defaultMaxLineBytes);
 
     // Returns the objects completed by this chunk, in arrival order. Blank
     // lines, invalid JSON and JSON other than an object are skipped. A line

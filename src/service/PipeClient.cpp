@@ -32,10 +32,16 @@ bool copyReplacing(const QString &source, const QString &destination)
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
         return false;
+    // QSaveFile writes through a link to its target and refuses a read-only
+    // file; whatever stands under the report's name is replaced instead.
+    const QFileInfo existing(destination);
+    if (existing.isSymLink() || (existing.exists() && !existing.isWritable()))
+        QFile::remove(destination);
     // Written beside the destination and renamed over it only when complete,
-    // so a failed copy leaves an older report in place.
+    // so a failed copy leaves an older report in place. The report may hold
+    // private details: the copy keeps its mode rather than the umask's.
     QSaveFile out(destination);
-    if (!out.open(QIODevice::WriteOnly))
+    if (!out.open(QIODevice::WriteOnly) || !out.setPermissions(in.permissions()))
         return false;
     char buffer[64 * 1024];
     for (;;) {

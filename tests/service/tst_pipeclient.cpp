@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QLocalSocket>
 #include <QMetaMethod>
@@ -321,6 +322,18 @@ void TestPipeClient::eventFraming()
         QVERIFY(read.wait());
     }
     QCOMPARE(m_client->username(), u"Иван"_s);
+
+    // Under the default cap a long but valid event is read; a line just over the cap is dropped
+    // whole and the next line still counts.
+    QVERIFY(deliver(R"({"type":"error","error":")" + QByteArray(4096, 'e') + R"("})"));
+    QCOMPARE(m_client->errorText().size(), 4096);
+    QByteArray tooLong = status(R"({"username":""})");
+    tooLong.insert(tooLong.indexOf(R"("username":")") + 12,
+        LineReader::defaultMaxLineBytes + 1 - tooLong.size(), 'x');
+    QSignalSpy renamed(m_client.get(), &PipeClient::usernameChanged);
+    m_service->sendRaw(tooLong + '\n' + status(R"({"username":"after"})") + '\n');
+    QTRY_COMPARE(m_client->username(), u"after"_s);
+    QCOMPARE(renamed.count(), 1);
 }
 
 // Each step is an event line or one of the actions above. The expected signals are a space-separated
@@ -469,28 +482,55 @@ void TestPipeClient::pollOnlyWhileActive()
 void TestPipeClient::diagnosticsCopy_data()
 {
     QTest::addColumn<QString>("source"); // relative to the temporary folder
+    QTest::addColumn<QString>("occupant"); // what stands under the report's name on the desktop
     QTest::addColumn<bool>("copied");
     QTest::addColumn<QByteArray>("content");
 
-    QTest::newRow("older report replaced") << u"report.zip"_s << true << QByteArray("new");
+    QTest::newRow("older report replaced") << u"report.zip"_s << u"file"_s << true << QByteArray("new");
     QTest::newRow("missing source keeps the older report")
-        << u"gone/report.zip"_s << false << QByteArray("old");
-    QTest::newRow("report already on the desktop") << u"Desktop/report.zip"_s << true << QByteArray("old");
+        << u"gone/report.zip"_s << u"file"_s << false << QByteArray("old");
+    QTest::newRow("report already on the desktop")
+        << u"Desktop/report.zip"_s << u"file"_s << true << QByteArray("old");
+    QTest::newRow("read-only older report replaced")
+        << u"report.zip"_s << u"read-only"_s << true << QByteArray("new");
+    QTest::newRow("link replaced, not followed") << u"report.zip"_s << u"link"_s << true << QByteArray("new");
 }
 
 void TestPipeClient::diagnosticsCopy()
 {
     QFETCH(QString, source);
+    QFETCH(QString, occupant);
     QFETCH(bool, copied);
     QFETCH(QByteArray, content);
 
     const QString destination = m_dir->filePath(u"Desktop/report.zip"_s);
-    for (const auto &[path, bytes] :
-        {std::pair {destination, "old"}, {m_dir->filePath(u"report.zip"_s), "new"}}) {
+    const QString report = m_dir->filePath(u"report.zip"_s);
+    const QString elsewhere = m_dir->filePath(u"elsewhere"_s);
+    const auto privateMode = QFile::ReadOwner | QFile::WriteOwner;
+    for (const auto &[path, bytes] : {std::pair {elsewhere, "old"}, {report, "new"}}) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(bytes);
+        // The service writes its reports for the user's eyes only.
+        QVERIFY(file.setPermissions(privateMode));
     }
+    QVERIFY(occupant == u"link" ? QFile::link(elsewhere, destination) : QFile::copy(elsewhere, destination));
+    if (occupant == u"read-only")
+        QVERIFY(QFile::setPermissions(destination, QFile::ReadOwner));
+    else if (occupant == u"file")
+        QVERIFY(QFile::setPermissions(destination, privateMode | QFile::ReadGroup | QFile::ReadOther));
+
+    // The app runs as a user, to whom a read-only file is read-only; root ignores file modes.
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        for (const QString &path : {m_dir->path(), m_dir->filePath(u"Desktop"_s), report, elsewhere, destination})
+            QVERIFY(::lchown(QFile::encodeName(path).constData(), 65534, 65534) == 0);
+        QVERIFY(::setresuid(65534, 65534, 0) == 0);
+    }
+    const auto restore = qScopeGuard([root] {
+        if (root)
+            QVERIFY(::setresuid(0, 0, 0) == 0);
+    });
     QVERIFY(connectClient());
     QSignalSpy ready(m_client.get(), &PipeClient::diagReady);
     const QJsonObject event {{u"type"_s, u"diag_ready"_s}, {u"diag_path"_s, m_dir->filePath(source)}};
@@ -503,6 +543,12 @@ void TestPipeClient::diagnosticsCopy()
     QFile file(destination);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), content);
+    if (copied)
+        QCOMPARE(file.permissions(), QFile::permissions(m_dir->filePath(source)));
+    QVERIFY(!QFileInfo(destination).isSymLink());
+    QFile target(elsewhere);
+    QVERIFY(target.open(QIODevice::ReadOnly));
+    QCOMPARE(target.readAll(), QByteArray("old"));
     QCOMPARE(QDir(m_dir->filePath(u"Desktop"_s)).entryList(QDir::Files | QDir::Hidden), {u"report.zip"_s});
 }
 
