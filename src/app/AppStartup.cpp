@@ -84,6 +84,11 @@ int AppStartup::run(int &argc, char **argv)
         return 0;
     QLocalServer instanceServer;
     const bool guarded = SingleInstance::listen(instanceServer, instanceName);
+    if (!guarded) {
+        qWarning().noquote() << "running without the single-instance guard:"
+                             << (instanceName.isEmpty() ? QStringLiteral("no private folder for its socket")
+                                                        : instanceServer.errorString());
+    }
 
     const bool minimized = startsMinimized(QApplication::arguments());
 

@@ -37,7 +37,8 @@ public:
         m_env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         m_env.insert(u"QT_LOGGING_RULES"_s, u"qml.debug=true"_s);
         for (const auto &[variable, sub] : {std::pair {"XDG_RUNTIME_DIR", "runtime"}, {"TMPDIR", "tmp"},
-                 {"HOME", "home"}, {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"}}) {
+                 {"HOME", "home"}, {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
+                 {"XDG_CACHE_HOME", "cache"}}) {
             QDir().mkpath(path(QLatin1String(sub)));
             m_env.insert(QLatin1String(variable), path(QLatin1String(sub)));
         }
@@ -91,7 +92,8 @@ enum class Occupant {
     PlainFile,
     SharedTempServer,
     ServerInOpenRuntimeDir,
-    OpenFallbackFolder
+    OpenFallbackFolder,
+    NoPrivateFolder
 };
 
 class tst_Startup : public QObject
@@ -168,8 +170,10 @@ void tst_Startup::nothingUnderTheNameBlocksTheStart_data()
     QTest::newRow("live server under the bare name in the shared temp dir")
         << Occupant::SharedTempServer << true;
     QTest::newRow("live server in a runtime dir open to others") << Occupant::ServerInOpenRuntimeDir << true;
-    // Without any user-only folder the process runs unguarded rather than not at all.
-    QTest::newRow("fallback folder open to others") << Occupant::OpenFallbackFolder << false;
+    // Then the guard lives in a folder of the app's own in the user's cache.
+    QTest::newRow("fallback folder open to others") << Occupant::OpenFallbackFolder << true;
+    // Without any user-only folder the process runs unguarded rather than not at all, and says so.
+    QTest::newRow("no private folder anywhere") << Occupant::NoPrivateFolder << false;
 }
 
 void tst_Startup::nothingUnderTheNameBlocksTheStart()
@@ -202,6 +206,11 @@ void tst_Startup::nothingUnderTheNameBlocksTheStart()
         QVERIFY(QFile::setPermissions(sandbox.path(u"runtime"_s), openToOthers));
         QVERIFY(foreign.listen(sandbox.instanceName()));
         break;
+    case Occupant::NoPrivateFolder: {
+        QFile blocker(sandbox.path(u"cache/Vantrel"_s));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        Q_FALLTHROUGH();
+    }
     case Occupant::OpenFallbackFolder:
         sandbox.env().remove(u"XDG_RUNTIME_DIR"_s);
         QVERIFY(QDir().mkpath(sandbox.path(u"tmp/runtime-"_s + userName())));
@@ -222,6 +231,7 @@ void tst_Startup::nothingUnderTheNameBlocksTheStart()
     } else {
         QTRY_VERIFY_WITH_TIMEOUT(second->output.contains(kRunning), kTimeoutMs);
     }
+    QCOMPARE(first->output.count("without the single-instance guard"), guarded ? 0 : 1);
 }
 
 void tst_Startup::documentWithoutRootObjectEndsWithMinusOne_data()
