@@ -91,6 +91,8 @@ void TestAppSettings::freshProfile_data()
     QTest::addColumn<QStringList>("locale");
     QTest::addColumn<QString>("expected");
     QTest::newRow("russian") << QStringList {u"LANG=ru_RU.UTF-8"_s} << u"ru tls 1000"_s;
+    // The language counts, not the country.
+    QTest::newRow("russian in Ukraine") << QStringList {u"LANG=ru_UA.UTF-8"_s} << u"ru tls 1000"_s;
     QTest::newRow("german over russian")
         << QStringList {u"LANG=ru_RU.UTF-8"_s, u"LC_ALL=de_DE.UTF-8"_s} << u"en tls 1000"_s;
 }
