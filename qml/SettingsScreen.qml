@@ -260,7 +260,8 @@ Item {
                         gap: 12
                         titleColor: appSettings.accentStrong
                         title: pipeClient.updateReady ? root.t.updReadyTitle : pipeClient.updateVersion !== "" ? root.t.updateAvailable + " " + pipeClient.updateVersion : root.t.updateAvailable
-                        desc: pipeClient.isUpdating ? root.t.downloading + "… " + pipeClient.updateProgress + "%" : pipeClient.updateReady ? root.t.updReadyDesc : root.t.updateReadyText
+                        // While only offered, nothing is downloaded yet: the card says what installing takes.
+                        desc: pipeClient.isUpdating ? root.t.downloading + "… " + pipeClient.updateProgress + "%" : pipeClient.updateReady ? root.t.updReadyDesc : root.t.updInstallingDesc
                         buttonText: pipeClient.updateReady ? root.t.restartNow : root.t.installUpdate
                         variant: pipeClient.updateReady ? "primary" : "ghost"
                         buttonEnabled: !pipeClient.isUpdating

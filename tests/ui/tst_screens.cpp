@@ -246,7 +246,7 @@ private slots:
         const QJsonObject offered = serviceEvent(u"update_available"_s, u"update_version"_s, u"1.4.0"_s);
         const auto progress
             = [](int percent) { return serviceEvent(u"update_progress"_s, u"update_progress"_s, percent); };
-        const QString offer = u"Update available 1.4.0|Update downloaded — restart to apply|Update|ghost"_s;
+        const QString offer = u"Update available 1.4.0|It takes under a minute|Update|ghost"_s;
         const QString loading = u"Update available 1.4.0|Downloading… %1%|Update|ghost"_s;
         const QString ready = u"Ready to install|%1|Restart|primary"_s;
 
