@@ -207,6 +207,11 @@ T.AbstractButton {
             Text {
                 objectName: "dialTimer"
                 anchors.horizontalCenter: parent.horizontalCenter
+                // A long hint ("нажмите, чтобы подключиться") breaks into
+                // two lines inside the circle rather than hang over its edge.
+                width: Math.min(implicitWidth, core.width - 48)
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.WordWrap
                 text: root.timerText
                 textFormat: Text.PlainText
                 color: root.hintMode && root.hovered ? appSettings.fg : appSettings.fgMuted

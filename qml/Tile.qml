@@ -33,13 +33,19 @@ Card {
         anchors.bottomMargin: 11
         spacing: 4
 
+        // Long captions ("СРЕДНЯЯ СКОРОСТЬ") shrink a little rather than run
+        // into the padding.
         Text {
+            Layout.fillWidth: true
             text: root.label.toUpperCase()
             textFormat: Text.PlainText
             color: appSettings.fgMuted
+            elide: Text.ElideRight
             font.family: appSettings.fontFamily
             font.pixelSize: 12
             font.letterSpacing: 1
+            fontSizeMode: Text.HorizontalFit
+            minimumPixelSize: 10
         }
 
         Text {

@@ -212,8 +212,9 @@ ApplicationWindow {
 
                         objectName: "statusText"
                         anchors.verticalCenter: parent.verticalCenter
-                        // Long translations must not run under the buttons.
-                        width: Math.max(0, Math.min(implicitWidth, rightGroup.x - 8 - leftGroup.x - statusText.x))
+                        // The room up to the buttons; only what does not fit
+                        // there is elided.
+                        width: Math.max(0, Math.min(implicitWidth, rightGroup.x - leftGroup.x - statusText.x))
                         elide: Text.ElideRight
                         text: appSettings.t[root.statusLook.key] ?? ""
                         color: appSettings.fgMuted
