@@ -1,6 +1,7 @@
 #include "AppStartup.h"
 
 #include "AppWiring.h"
+#include "SceneGraphChoice.h"
 #include "SingleInstance.h"
 
 #include <QApplication>
@@ -67,6 +68,7 @@ void AppStartup::prepareApplication()
     // Closing the window only hides it to the tray.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(QIcon(kWindowIcon));
+    SceneGraphChoice().apply();
 }
 
 int AppStartup::run(int &argc, char **argv)

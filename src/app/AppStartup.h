@@ -17,8 +17,8 @@ public:
     // root object, otherwise the event loop's result.
     int run(int &argc, char **argv);
 
-    // Fonts, default font, identity and window icon, on an existing application object. Shared with
-    // development tools that run the app's documents outside run().
+    // Fonts, default font, identity, window icon and the scene graph, on an existing application object
+    // and before any window. Shared with development tools that run the app's documents outside run().
     static void prepareApplication();
 
     // Only an argument spelled exactly "--minimized" counts; the program name is not an option.

@@ -1,6 +1,7 @@
 // Start-up of the real process: single instance, the start-minimised option and the exit codes. Most
 // cases run the probe, which runs the very same start-up with a document that logs the window calls.
 #include "AppStartup.h"
+#include "SceneGraphChoice.h"
 
 #include <QDir>
 #include <QFile>
@@ -103,6 +104,8 @@ class tst_Startup : public QObject
 private slots:
     void minimizedOption_data();
     void minimizedOption();
+    void sceneGraphChoice_data();
+    void sceneGraphChoice();
     void secondStartHandsOver_data();
     void secondStartHandsOver();
     void nothingUnderTheNameBlocksTheStart_data();
@@ -130,6 +133,47 @@ void tst_Startup::minimizedOption()
     QFETCH(QStringList, arguments);
     QFETCH(bool, minimized);
     QCOMPARE(AppStartup::startsMinimized(arguments), minimized);
+}
+
+void tst_Startup::sceneGraphChoice_data()
+{
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<bool>("gpu");
+    QTest::addColumn<bool>("software");
+
+    QTest::newRow("GPU render node") << QStringList {} << true << false;
+    QTest::newRow("no render node") << QStringList {} << false << true;
+    QTest::newRow("no render node, the user's backend stands")
+        << QStringList {u"QT_QUICK_BACKEND=rhi"_s} << false << false;
+    QTest::newRow("no render node, the user's graphics API stands")
+        << QStringList {u"QSG_RHI_BACKEND=opengl"_s} << false << false;
+    QTest::newRow("no render node, empty choice is none")
+        << QStringList {u"QT_QUICK_BACKEND="_s} << false << true;
+    QTest::newRow("GPU, software GL forced") << QStringList {u"LIBGL_ALWAYS_SOFTWARE=1"_s} << true << true;
+    QTest::newRow("GPU, software GL off") << QStringList {u"LIBGL_ALWAYS_SOFTWARE=0"_s} << true << false;
+    QTest::newRow("GPU, llvmpipe named") << QStringList {u"GALLIUM_DRIVER=llvmpipe"_s} << true << true;
+    QTest::newRow("GPU, hardware driver named")
+        << QStringList {u"GALLIUM_DRIVER=radeonsi"_s} << true << false;
+}
+
+void tst_Startup::sceneGraphChoice()
+{
+    QFETCH(QStringList, environment);
+    QFETCH(bool, gpu);
+    QFETCH(bool, software);
+
+    QTemporaryDir dri;
+    // A display-only device (simpledrm, a VM's framebuffer) has a card node but no render node.
+    QFile card(dri.filePath(u"card0"_s));
+    QVERIFY(card.open(QIODevice::WriteOnly));
+    if (gpu) {
+        QFile node(dri.filePath(u"renderD128"_s));
+        QVERIFY(node.open(QIODevice::WriteOnly));
+    }
+    QProcessEnvironment variables;
+    for (const QString &entry : environment)
+        variables.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+    QCOMPARE(SceneGraphChoice(variables, dri.path()).prefersSoftware(), software);
 }
 
 void tst_Startup::secondStartHandsOver_data()
