@@ -1,12 +1,16 @@
 import QtQuick
-import Qt5Compat.GraphicalEffects
 
 // A drop shadow behind a rounded rectangle. Fill the source with it and keep
-// it under the source (declared before it, or a lower z), with the source
-// itself visible: where the effect cannot draw, on the software scene graph,
-// the item then simply has no shadow instead of vanishing. Property names
-// follow the multi-effect of later Qt releases so the switch is made here
-// alone.
+// it under the source (declared before it, or a lower z). Property names
+// follow the multi-effect of later Qt releases.
+//
+// The shadow is a nine-patch: an image of its corners and edges drawn once on
+// the CPU with the falloff of a rectangular glow (a smooth ramp from each
+// edge, corners rounded by their product), stretched along the sides. It thus
+// looks the same on every scene graph, and costs neither a shader nor an
+// offscreen texture; a 59-tap blur of the outline once cost a third of a
+// second and 45 MiB before the first frame on a software GL driver. The
+// source must be larger than twice its corner radius plus the blur.
 Item {
     id: root
 
@@ -17,32 +21,37 @@ Item {
     property real shadowOpacity: 1.0
     property real shadowHorizontalOffset: 0
     property real shadowVerticalOffset: 0
-    property color shadowColor: "#000000"
 
-    readonly property bool available: GraphicsInfo.shaderType === GraphicsInfo.RhiShader
     readonly property real radius: Math.max(0, Math.min(1, root.shadowBlur)) * root.blurMax
     readonly property real sourceRadius: root.source && root.source.radius !== undefined ? root.source.radius : 0
+    // The deviation of a Gaussian blur of that radius, which the glow's
+    // falloff matches within a window margin.
+    readonly property real glowRadius: (root.radius + 1) / 3.3333
+    readonly property real spread: 0.1
+    readonly property real cornerRadius: root.sourceRadius + root.glowRadius
+    // Whole pixels the image reaches beyond the source: all of the falloff.
+    readonly property int extent: Math.ceil(root.glowRadius + root.cornerRadius)
 
-    // The shadow of a rounded rectangle is drawn in one pass from its shape.
-    // Blurring a copy of the outline instead cost a run-time shader build,
-    // three window-sized offscreen textures and a 59-tap blur over them: on a
-    // software GL driver about a third of a second before the first frame and
-    // some 45 MiB of memory, for a shadow whose visible part is the 10 px
-    // margin around the panel.
-    Loader {
+    BorderImage {
+        readonly property int patch: (sourceSize.width - 1) / 2
+
         anchors.fill: parent
-        anchors.leftMargin: root.shadowHorizontalOffset
-        anchors.rightMargin: -root.shadowHorizontalOffset
-        anchors.topMargin: root.shadowVerticalOffset
-        anchors.bottomMargin: -root.shadowVerticalOffset
-        active: root.available && root.source !== null
-        sourceComponent: RectangularGlow {
-            // The deviation of a Gaussian blur of that radius; within the
-            // window margins the two falloffs are alike.
-            glowRadius: (root.radius + 1) / 3.3333
-            spread: 0.1
-            cornerRadius: root.sourceRadius + glowRadius
-            color: Qt.alpha(root.shadowColor, root.shadowColor.a * root.shadowOpacity)
-        }
+        anchors.leftMargin: root.shadowHorizontalOffset - root.extent
+        anchors.rightMargin: -root.shadowHorizontalOffset - root.extent
+        anchors.topMargin: root.shadowVerticalOffset - root.extent
+        anchors.bottomMargin: -root.shadowVerticalOffset - root.extent
+        visible: root.source !== null
+        opacity: root.shadowOpacity
+        source: "image://shadow/%1/%2/%3/%4".arg(root.glowRadius.toFixed(3)).arg(root.spread)
+                .arg(root.cornerRadius.toFixed(3)).arg(root.extent)
+        border.left: patch
+        border.right: patch
+        border.top: patch
+        border.bottom: patch
+        // The middle is flat: stretching it is exact.
+        horizontalTileMode: BorderImage.Stretch
+        verticalTileMode: BorderImage.Stretch
+        smooth: false
+        cache: true
     }
 }

@@ -92,7 +92,7 @@ ApplicationWindow {
     Binding {
         target: pingProber
         property: "active"
-        value: root.visible || trayPopup.visible
+        value: root.visible || (trayPopup.item?.visible ?? false)
     }
 
     Connections {
@@ -107,23 +107,29 @@ ApplicationWindow {
         target: trayManager
 
         function onPopupRequested(anchorX, anchorY) {
-            if (trayPopup.visible)
-                trayPopup.hide()
+            trayPopup.active = true
+            if (trayPopup.item.visible)
+                trayPopup.item.hide()
             else
-                trayPopup.openAt(anchorX, anchorY)
+                trayPopup.item.openAt(anchorX, anchorY)
         }
         function onShowRequested() {
-            trayPopup.hide()
+            trayPopup.item?.hide()
         }
     }
 
-    TrayPopup {
+    // Made on first use: most starts never open it, and a window costs its
+    // document, its scene graph and its surface before the first frame.
+    Loader {
         id: trayPopup
 
-        objectName: "trayPopup"
-        // A separate top-level window: tied to the main window as its
-        // transient child it would be managed (and hidden) along with it.
-        transientParent: null
+        active: false
+        sourceComponent: TrayPopup {
+            objectName: "trayPopup"
+            // A separate top-level window: tied to the main window as its
+            // transient child it would be managed (and hidden) along with it.
+            transientParent: null
+        }
     }
 
     Shadow {
@@ -132,7 +138,6 @@ ApplicationWindow {
         shadowBlur: 0.9
         shadowOpacity: 0.45
         shadowVerticalOffset: 3
-        shadowColor: "#000000"
     }
 
     Rectangle {

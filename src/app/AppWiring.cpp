@@ -4,6 +4,7 @@
 #include "DaemonLauncher.h"
 #include "PingProber.h"
 #include "PipeClient.h"
+#include "ShadowImageProvider.h"
 #include "StateNotifier.h"
 #include "StatsStore.h"
 #include "TrayManager.h"
@@ -14,6 +15,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QQmlContext>
+#include <QQmlEngine>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -87,6 +89,9 @@ void AppWiring::publish(QQmlContext *context)
     context->setContextProperty(QStringLiteral("pingProber"), m_pingProber.get());
     context->setContextProperty(QStringLiteral("urlOpener"), m_urlOpener.get());
     context->setContextProperty(QStringLiteral("statsStore"), m_statsStore.get());
+    // The engine owns the provider; one engine holds one.
+    if (QQmlEngine *engine = context->engine(); engine && !engine->imageProvider(QStringLiteral("shadow")))
+        engine->addImageProvider(QStringLiteral("shadow"), new ShadowImageProvider);
 }
 
 void AppWiring::attachWindow(QObject *window, QLocalServer *instanceServer)

@@ -28,7 +28,7 @@ public:
     explicit AppWiring(const AppConfig &config = {});
     ~AppWiring() override;
 
-    // Sets the context properties the QML documents bind to.
+    // Sets the context properties the QML documents bind to and adds the image provider they use.
     void publish(QQmlContext *context);
     // Connects the window's requests and schedules the first attempt to reach the service, which thus
     // happens once the event loop runs. The window must offer showAndRaise() and toggleWindow();

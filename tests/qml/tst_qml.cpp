@@ -1,4 +1,5 @@
 #include "AppSettings.h"
+#include "ShadowImageProvider.h"
 
 #include <QFontDatabase>
 #include <QLocale>
@@ -13,7 +14,8 @@
 using namespace Qt::StringLiterals;
 
 // Gives every test document the context objects the controls read: the real
-// settings object on a throw-away settings file, and the bundled fonts.
+// settings object on a throw-away settings file, the bundled fonts and the
+// shadow images.
 class Setup : public QObject
 {
     Q_OBJECT
@@ -34,6 +36,7 @@ public slots:
     void qmlEngineAvailable(QQmlEngine *engine)
     {
         engine->rootContext()->setContextProperty(u"appSettings"_s, m_settings.get());
+        engine->addImageProvider(u"shadow"_s, new ShadowImageProvider);
     }
 
     void cleanupTestCase() { m_settings.reset(); }

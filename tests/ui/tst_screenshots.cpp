@@ -219,8 +219,10 @@ private slots:
         AppSettings *settings = m_ui->wiring()->appSettings();
         settings->setDarkTheme(dark);
         settings->setLanguage(language);
+        // The popup is made when first asked for.
         auto *popup = m_ui->window()->findChild<QQuickWindow *>(u"trayPopup"_s);
-        popup->hide();
+        if (popup)
+            popup->hide();
         m_ui->window()->setProperty("screen", tab);
         const QString since = QDateTime::currentDateTimeUtc().addSecs(-3725).toString(Qt::ISODate);
         QVERIFY(m_ui->setState(state == "signed-out"_L1 ? u"disconnected"_s : state,
@@ -249,7 +251,8 @@ private slots:
         QPoint background(14, 33);
         if (tag.startsWith("popup")) {
             emit m_ui->wiring()->trayManager()->popupRequested(500, 400);
-            QVERIFY(QTest::qWaitForWindowExposed(popup));
+            popup = m_ui->window()->findChild<QQuickWindow *>(u"trayPopup"_s);
+            QVERIFY(popup && QTest::qWaitForWindowExposed(popup));
             window = popup;
             background = QPoint(12, 100);
         }
