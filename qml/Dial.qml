@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Templates as T
+import "breath.js" as Breath
 
 // The big connect dial of the home screen. It only shows what the screen
 // binds and reports clicks (and Space or Enter); it never decides what a
@@ -60,28 +61,28 @@ T.AbstractButton {
         antialiasing: true
         color: appSettings.success
         visible: root.isConnected
-        opacity: 0.05
+        opacity: Breath.low
 
-        SequentialAnimation {
+        // Stepped at the rate its pixels change; see breath.js.
+        Timer {
+            id: breath
+
+            // When the running breath began, on Date.now()'s clock.
+            property double origin: 0
+
+            function advance() {
+                const ms = Date.now() - breath.origin
+                glow.opacity = Breath.opacityAt(ms)
+                breath.interval = Breath.nextStepIn(ms)
+            }
+
             running: glow.visible && root.onScreen
-            loops: Animation.Infinite
-
-            NumberAnimation {
-                target: glow
-                property: "opacity"
-                from: 0.05
-                to: 0.14
-                duration: 1600
-                easing.type: Easing.InOutSine
+            repeat: true
+            onRunningChanged: {
+                breath.origin = Date.now()
+                breath.advance()
             }
-            NumberAnimation {
-                target: glow
-                property: "opacity"
-                from: 0.14
-                to: 0.05
-                duration: 1600
-                easing.type: Easing.InOutSine
-            }
+            onTriggered: breath.advance()
         }
     }
 

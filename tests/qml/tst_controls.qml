@@ -1,6 +1,7 @@
 import QtQuick
 import QtTest
 import "qrc:/qml"
+import "qrc:/qml/breath.js" as Breath
 
 Item {
     id: scene
@@ -21,6 +22,31 @@ Item {
             height: 60
             Shadow { anchors.fill: panel; source: panel; shadowBlur: 0.9; shadowOpacity: 0.45; shadowVerticalOffset: 3 }
             Card { id: panel; anchors.fill: parent; anchors.margins: 10 }
+        }
+    }
+
+    // The glow as an animation once drew it (left) beside the opacity the
+    // stepping timer last set (right), over the panel.
+    Component {
+        id: glowPair
+
+        Rectangle {
+            property alias progress: controller.progress
+            property real stepped: Breath.low
+
+            width: 20
+            height: 10
+            color: appSettings.bg
+            Rectangle { id: animated; width: 10; height: 10; color: appSettings.success; opacity: 0.05 }
+            Rectangle { x: 10; width: 10; height: 10; color: appSettings.success; opacity: parent.stepped }
+            AnimationController {
+                id: controller
+
+                animation: SequentialAnimation {
+                    NumberAnimation { target: animated; property: "opacity"; from: 0.05; to: 0.14; duration: 1600; easing.type: Easing.InOutSine }
+                    NumberAnimation { target: animated; property: "opacity"; from: 0.14; to: 0.05; duration: 1600; easing.type: Easing.InOutSine }
+                }
+            }
         }
     }
 
@@ -175,11 +201,36 @@ Item {
             compare(mask.visible, bullets);
         }
 
-        // Whether or not the shadow can be drawn, the panel itself must be.
-        function test_shadowKeepsItsSourceVisible() {
+        // On every scene graph (here the software one) the shadow shows below
+        // the panel, and the panel itself is drawn over it.
+        function test_shadowUnderItsSource() {
             const [item] = make(shadowedPanel);
             waitForRendering(item);
-            colorIs(grabImage(item).pixel(50, 30), appSettings.surface, "panel centre");
+            const image = grabImage(item);
+            colorIs(image.pixel(50, 30), appSettings.surface, "panel centre");
+            const below = image.pixel(50, 53);
+            verify(below.r > 0.2 && below.r < 0.9 && below.r === below.b, "shadow below: " + below);
+        }
+
+        // Within a whole breath, the stepped glow is never more than one 8-bit
+        // level away from the animated one in any colour channel.
+        function test_steppedGlowLooksAnimated() {
+            const [pair] = make(glowPair);
+            let tick = 0;
+            let next = Breath.nextStepIn(0);
+            for (let ms = 0; ms <= 2 * Breath.halfMs; ms += 25) {
+                while (next <= ms) {
+                    tick = next;
+                    next = tick + Breath.nextStepIn(tick);
+                }
+                pair.stepped = Breath.opacityAt(tick);
+                pair.progress = ms / (2 * Breath.halfMs);
+                waitForRendering(pair);
+                const image = grabImage(pair);
+                const [a, b] = [image.pixel(5, 5), image.pixel(15, 5)];
+                const off = Math.max(Math.abs(a.r - b.r), Math.abs(a.g - b.g), Math.abs(a.b - b.b)) * 255;
+                verify(off < 1.5, ms + " ms: " + a + " against " + b);
+            }
         }
 
     }
