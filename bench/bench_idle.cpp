@@ -1,7 +1,8 @@
 // Prints what the application costs while nobody uses it: CPU in percent of
 // one core and wakeups (context switches of all its threads) per second over
 // a quiet window, in four cases: the window shown or hidden to the tray, the
-// tunnel down or up. Runs on the X display in DISPLAY, which needs a tray host
+// tunnel down or up, on the scene graph the application picks for itself; and
+// shown with the tunnel up forced onto OpenGL. Runs on the X display in DISPLAY, which needs a tray host
 // for the hidden cases; the service socket path is the fixed one, so run it
 // where that path is free (scripts/bench.sh does).
 //
@@ -30,6 +31,8 @@ struct Case
     QString key;
     bool shown = true;
     bool connected = false;
+    // Forces OpenGL when set; otherwise the application chooses.
+    bool opengl = false;
 };
 
 struct Figures
@@ -56,6 +59,11 @@ Figures measure(const QString &appPath, const QString &servicePath, const Case &
     }
 
     QProcess app;
+    if (c.opengl) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"QSG_RHI_BACKEND"_s, u"opengl"_s);
+        app.setProcessEnvironment(environment);
+    }
     app.setStandardOutputFile(QProcess::nullDevice());
     app.setStandardErrorFile(QProcess::nullDevice());
     app.start(appPath, {});
@@ -115,6 +123,7 @@ int main(int argc, char *argv[])
         {u"shown_connected"_s, true, true},
         {u"hidden_connected"_s, false, true},
         {u"hidden_disconnected"_s, false, false},
+        {u"shown_connected_opengl"_s, true, true, true},
     };
     BenchReport report(u"idle"_s);
     report.add(u"seconds"_s, seconds, u"s per case"_s, 0);

@@ -23,6 +23,8 @@ packages=(
     tzdata
     # headless display, tray host and window tooling for tests and the screenshot tour
     xvfb xauth trayer xdotool x11-utils imagemagick
+    # the start-up benchmark watches the display through xcb
+    libxcb1-dev
     # libFuzzer targets (clang's fuzzer and sanitizer runtimes are only recommended, so named)
     clang libclang-rt-14-dev
     # the browser that finishes sign-ins in the end-to-end tests
