@@ -29,11 +29,13 @@ QString sinceNow(int offsetSecs)
     return QDateTime::currentDateTimeUtc().addSecs(offsetSecs).toString(Qt::ISODate);
 }
 
+// An animation, or a timer stepping a value, is running under the item.
 bool animating(QObject *item)
 {
     const auto children = item->findChildren<QObject *>();
     return std::any_of(children.begin(), children.end(), [](QObject *child) {
-        return child->inherits("QQuickAbstractAnimation") && child->property("running").toBool();
+        return (child->inherits("QQuickAbstractAnimation") || child->inherits("QQmlTimer"))
+            && child->property("running").toBool();
     });
 }
 
