@@ -56,12 +56,16 @@ struct Run
 };
 
 // The render loop logs every frame it renders. A window's first entry of the
-// threaded loop is a pass that rendered nothing (a negative render time); the
-// first with a real render time put content on the screen.
-bool isRealFrame(const QByteArray &line)
+// threaded loop is a pass that drew nothing (a negative render time); the
+// first with a real render time put content on the screen. The bare window
+// has nothing to draw but its background and says when its first frame is
+// on the screen.
+bool isContentFrame(const QByteArray &line)
 {
     static const QRegularExpression frame(
         u"rendered .*render=(-?\\d+)"_s, QRegularExpression::CaseInsensitiveOption);
+    if (line == "frameSwapped")
+        return true;
     const QRegularExpressionMatch match = frame.match(QString::fromLatin1(line));
     return match.hasMatch() && match.captured(1).toInt() >= 0;
 }
@@ -96,7 +100,7 @@ Run measure(const QString &program, const QProcessEnvironment &environment)
         pending += process.readAllStandardError();
         qsizetype end;
         while (frameMs < 0 && (end = pending.indexOf('\n')) >= 0) {
-            if (isRealFrame(pending.left(end)))
+            if (isContentFrame(pending.left(end)))
                 frameMs = double(clock.nsecsElapsed()) / 1e6;
             pending.remove(0, end + 1);
         }
@@ -160,14 +164,15 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    const QString opengl = u"QSG_RHI_BACKEND"_s;
+    const QString variable = u"QSG_RHI_BACKEND"_s;
+    const QString opengl = u"opengl"_s;
     const QList<Subject> subjects {
-        {u"bare_fresh"_s, false, false},
-        {u"app_fresh"_s, true, false},
-        {u"app_opengl_fresh"_s, true, false, opengl, u"opengl"_s},
-        {u"bare_warm"_s, false, true},
-        {u"app_warm"_s, true, true},
-        {u"app_opengl_warm"_s, true, true, opengl, u"opengl"_s},
+        {u"bare_fresh"_s, false, false, {}, {}},
+        {u"app_fresh"_s, true, false, {}, {}},
+        {u"app_opengl_fresh"_s, true, false, variable, opengl},
+        {u"bare_warm"_s, false, true, {}, {}},
+        {u"app_warm"_s, true, true, {}, {}},
+        {u"app_opengl_warm"_s, true, true, variable, opengl},
     };
     // A warm home is kept from the unmeasured first round on, so its caches
     // (shaders, fonts, QML) are those of an everyday start; a fresh one is
@@ -219,6 +224,10 @@ int main(int argc, char *argv[])
         u"app / bare, fresh home (target <= 1.2)"_s);
     ratio(u"content_ratio_warm"_s, &Run::contentMs, u"app_warm"_s, u"bare_warm"_s,
         u"app / bare, warm home (target <= 1.2)"_s);
+    ratio(u"window_ratio_fresh"_s, &Run::windowMs, u"app_fresh"_s, u"bare_fresh"_s,
+        u"app / bare, window mapped, fresh home"_s);
+    ratio(u"window_ratio_warm"_s, &Run::windowMs, u"app_warm"_s, u"bare_warm"_s,
+        u"app / bare, window mapped, warm home"_s);
     ratio(u"content_ratio_opengl_warm"_s, &Run::contentMs, u"app_opengl_warm"_s, u"bare_warm"_s,
         u"app on OpenGL / bare, warm home"_s);
     ratio(u"resident_ratio_opengl"_s, &Run::residentMiB, u"app_opengl_warm"_s, u"bare_warm"_s,
