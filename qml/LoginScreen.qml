@@ -13,9 +13,12 @@ Item {
     // Arrives with the URL; kept and cleared with it, never shown.
     property string expiresAt: ""
     property bool justCopied: false
+    // The client's link state; sign-in needs the service.
+    property string linkState: "up"
 
     signal retryRequested
     signal cancelRequested
+    signal reconnectRequested
 
     function reopenPage() {
         if (root.loginUrl !== "")
@@ -243,6 +246,8 @@ Item {
             variant: "primary"
             fontSize: 14
             text: appSettings.t.signInBrowser
+            enabled: root.linkState === "up"
+            Accessible.description: enabled ? "" : appSettings.extra.serviceNeeded
             onClicked: root.retryRequested()
         }
 
@@ -346,6 +351,14 @@ Item {
                 text: appSettings.t.cancel
                 onClicked: root.cancelRequested()
             }
+        }
+
+        ServiceNotice {
+            objectName: "serviceNotice"
+            Layout.fillWidth: true
+            Layout.topMargin: 16
+            linkState: root.linkState
+            onRetryRequested: root.reconnectRequested()
         }
 
         Item {

@@ -169,7 +169,8 @@ Window {
                 objectName: "popupMainButton"
                 Layout.fillWidth: true
                 Layout.preferredHeight: 34
-                enabled: pipeClient.authenticated
+                enabled: pipeClient.authenticated && pipeClient.linkState === "up"
+                Accessible.description: pipeClient.linkState === "up" ? "" : appSettings.extra.serviceNeeded
                 variant: root.connected ? "danger-ghost" : "ghost"
                 text: root.connected ? root.t.disconnect : root.busy ? root.t.cancel : root.t.connect
                 Accessible.name: text

@@ -330,6 +330,8 @@ ApplicationWindow {
             id: login
 
             objectName: "loginScreen"
+            linkState: pipeClient.linkState
+            onReconnectRequested: pipeClient.connectToPipe()
             onRetryRequested: {
                 login.loginUrl = ""
                 login.expiresAt = ""

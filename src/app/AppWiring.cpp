@@ -75,6 +75,10 @@ void AppWiring::connectServices()
         [client, settings] { client->sendConnect(settings->whitelist(), settings->games()); });
     connect(tray, &TrayManager::disconnectRequested, client, &PipeClient::sendDisconnect);
     connect(app, &QCoreApplication::aboutToQuit, client, [this] { onAboutToQuit(); });
+    StateNotifier *notifier = m_stateNotifier.get();
+    connect(client, &PipeClient::linkStateChanged, notifier, &StateNotifier::onLinkStateChanged);
+    connect(settings, &AppSettings::languageChanged, notifier, &StateNotifier::onLinkStateChanged);
+    notifier->onLinkStateChanged();
     connect(client, &PipeClient::restartConfirmed, app, [] {
         DaemonLauncher::onRestartConfirmed();
         QCoreApplication::quit();

@@ -37,6 +37,19 @@ bool StateNotifier::notifies(const QString &state)
     return !tableKey(state).isEmpty();
 }
 
+void StateNotifier::onLinkStateChanged()
+{
+    const QString link = m_client->linkState();
+    QString note;
+    if (link != LinkState::up) {
+        note = m_settings->extra()
+                   .value(link == LinkState::refused ? QLatin1String("trayServiceNoAccess")
+                                                     : QLatin1String("trayServiceNotRunning"))
+                   .toString();
+    }
+    m_tray->setServiceNote(note);
+}
+
 void StateNotifier::onVpnStateChanged()
 {
     const QString state = m_client->vpnState();

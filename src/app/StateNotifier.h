@@ -10,6 +10,7 @@ class TrayManager;
 
 // Keeps the tray icon on the client's VPN state and raises one desktop notification per new state. The
 // client's state signal also fires for address, endpoint and error changes, hence the remembered state.
+// While the service cannot be reached the tooltip says so instead.
 class StateNotifier : public QObject
 {
     Q_OBJECT
@@ -25,6 +26,8 @@ public:
 
 public slots:
     void onVpnStateChanged();
+    // Also for a change of language, which changes the tooltip's note.
+    void onLinkStateChanged();
 
 private:
     PipeClient *m_client = nullptr;

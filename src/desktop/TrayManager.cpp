@@ -68,6 +68,14 @@ void TrayManager::setVpnState(const QString &state)
     redraw();
 }
 
+void TrayManager::setServiceNote(const QString &note)
+{
+    if (note == m_serviceNote)
+        return;
+    m_serviceNote = note;
+    redraw();
+}
+
 void TrayManager::notify(const QString &title, const QString &message)
 {
     m_environment.showMessage(title, message, QSystemTrayIcon::Information, MessageMilliseconds);
@@ -117,5 +125,5 @@ void TrayManager::redraw()
 
     const QString base = m_version.isEmpty() ? QStringLiteral("VantrelVPN")
                                              : QStringLiteral("VantrelVPN v%1").arg(m_version);
-    m_tray->setToolTip(QStringLiteral("%1 — %2").arg(base, m_state));
+    m_tray->setToolTip(QStringLiteral("%1 — %2").arg(base, m_serviceNote.isEmpty() ? m_state : m_serviceNote));
 }

@@ -44,6 +44,9 @@ signals:
 public slots:
     void setVersion(const QString &v);
     void setVpnState(const QString &state);
+    // While not empty the tooltip shows this in place of the VPN state,
+    // which is stale while the service cannot be reached.
+    void setServiceNote(const QString &note);
     void notify(const QString &title, const QString &message);
 
 private slots:
@@ -56,4 +59,5 @@ private:
     QSystemTrayIcon *m_tray = nullptr;
     QString m_version;
     QString m_state = QStringLiteral("disconnected");
+    QString m_serviceNote;
 };

@@ -141,6 +141,14 @@ const Entry kExtraEntries[] = {
     {u"addressHidden", u"IP address hidden", u"IP-адрес скрыт"},
     {u"pressToShow", u"Press to show", u"Нажмите, чтобы показать"},
     {u"pressToHide", u"Press to hide", u"Нажмите, чтобы скрыть"},
+    // The service notice, the reason sign-in waits and the tray tooltip without a service.
+    {u"serviceConnecting", u"Connecting to the VantrelVPN service…", u"Подключение к службе VantrelVPN…"},
+    {u"serviceNotRunning", u"The VantrelVPN service is not running", u"Служба VantrelVPN не запущена"},
+    {u"serviceNoAccess", u"No access to the VantrelVPN service", u"Нет доступа к службе VantrelVPN"},
+    {u"serviceNeeded", u"Needs the VantrelVPN service, which cannot be reached",
+        u"Нужна служба VantrelVPN, а она недоступна"},
+    {u"trayServiceNotRunning", u"service not running", u"служба не запущена"},
+    {u"trayServiceNoAccess", u"no access to the service", u"нет доступа к службе"},
 };
 
 struct Dictionaries

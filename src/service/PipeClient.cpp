@@ -94,12 +94,14 @@ void PipeClient::connectToPipe()
     // only race the attempt made here.
     m_reconnectTimer->stop();
     setStatus(Text::connecting);
+    setLinkState(LinkState::connecting);
     m_socket->connectToServer(m_socketPath, QIODevice::ReadWrite);
 }
 
 void PipeClient::onConnected()
 {
     setStatus(Text::sendingHandshake);
+    setLinkState(LinkState::up);
     m_retryCount = 0;
     // A partial line left by the previous connection must not be glued to
     // the first line of this one.
@@ -117,9 +119,11 @@ void PipeClient::onDisconnected()
         // The socket's error report for this close may already have
         // scheduled a retry.
         m_reconnectTimer->stop();
+        setLinkState(LinkState::unreachable);
     } else {
         m_retryCount = 0;
         m_reconnectTimer->start(reconnectDelayMs);
+        setLinkState(LinkState::connecting);
     }
     m_shutdownRequested = false;
     setStatus(Text::disconnected);
@@ -136,10 +140,12 @@ void PipeClient::onError(QLocalSocket::LocalSocketError err)
 {
     setStatus(Text::errorPrefix + m_socket->errorString());
     if (err == QLocalSocket::SocketAccessError) {
+        setLinkState(LinkState::refused);
         emit accessDenied();
         return;
     }
-    if (m_retryCount < maxRetries) {
+    const bool fast = m_retryCount < maxRetries;
+    if (fast) {
         ++m_retryCount;
         m_reconnectTimer->start(reconnectDelayMs);
     } else {
@@ -147,6 +153,10 @@ void PipeClient::onError(QLocalSocket::LocalSocketError err)
         // well after the app or take long to restart.
         m_reconnectTimer->start(m_slowRetryIntervalMs);
     }
+    // An error on an established link is followed by its close, which
+    // moves the link on.
+    if (!isConnected())
+        setLinkState(fast ? LinkState::connecting : LinkState::unreachable);
 }
 
 void PipeClient::tryReconnect()
@@ -349,6 +359,14 @@ void PipeClient::setStatus(const QString &text)
         return;
     m_status = text;
     emit statusChanged();
+}
+
+void PipeClient::setLinkState(QLatin1StringView state)
+{
+    if (state == m_linkState)
+        return;
+    m_linkState = state;
+    emit linkStateChanged();
 }
 
 void PipeClient::setAuthenticated(bool authenticated)

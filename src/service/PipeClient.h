@@ -13,6 +13,18 @@
 
 class QTimer;
 
+// Values of PipeClient::linkState.
+namespace LinkState {
+// Connected to the service.
+inline constexpr QLatin1StringView up("up");
+// The first attempt or the fast retries after it are under way.
+inline constexpr QLatin1StringView connecting("connecting");
+// The fast retries are spent; slow ones go on until the service appears.
+inline constexpr QLatin1StringView unreachable("unreachable");
+// The socket refused access; nothing is tried until connectToPipe().
+inline constexpr QLatin1StringView refused("refused");
+} // namespace LinkState
+
 // The client side of the control pipe to the VPN service: keeps the link up,
 // mirrors the service's state as properties and sends its commands.
 class PipeClient : public QObject
@@ -38,6 +50,7 @@ class PipeClient : public QObject
     Q_PROPERTY(double upSpeed READ upSpeed NOTIFY trafficChanged)
     Q_PROPERTY(double downSpeed READ downSpeed NOTIFY trafficChanged)
     Q_PROPERTY(QString connectedSince READ connectedSince NOTIFY trafficChanged)
+    Q_PROPERTY(QString linkState READ linkState NOTIFY linkStateChanged)
 
 public:
     // Wall-clock milliseconds since the epoch; replaceable for tests.
@@ -74,6 +87,8 @@ public:
     [[nodiscard]] double upSpeed() const { return m_upSpeed; }
     [[nodiscard]] double downSpeed() const { return m_downSpeed; }
     [[nodiscard]] QString connectedSince() const { return m_connectedSince; }
+    // Whether the service can be reached, for the interface to say so (see LinkState).
+    [[nodiscard]] QString linkState() const { return m_linkState; }
     // The session counters as the whole byte counts they are kept in.
     [[nodiscard]] qint64 upBytes() const { return m_up; }
     [[nodiscard]] qint64 downBytes() const { return m_down; }
@@ -118,6 +133,7 @@ signals:
     void updateReadyChanged();
     void restartConfirmed();
     void accessDenied();
+    void linkStateChanged();
 
 private slots:
     void onConnected();
@@ -133,6 +149,7 @@ private:
     void updateVpnState(const QString &state, const QString &ip, const QString &transport);
     void setStatus(const QString &text);
     void setAuthenticated(bool authenticated);
+    void setLinkState(QLatin1StringView state);
     [[nodiscard]] bool isConnected() const;
     void sendCommand(const QByteArray &line);
     void writeAndWait(const QByteArray &line);
@@ -172,4 +189,6 @@ private:
     double m_upSpeed = 0;
     double m_downSpeed = 0;
     QString m_connectedSince;
+    // Start-up makes the first attempt right away.
+    QString m_linkState = LinkState::connecting;
 };

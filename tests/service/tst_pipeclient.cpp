@@ -197,14 +197,21 @@ void TestPipeClient::retriesUntilServiceAppears()
     QTimer *retry = timer(true);
     QList<int> delays;
     QStringList statuses;
+    QStringList links;
     QObject guard;
-    connect(clientSocket(), &QLocalSocket::errorOccurred, &guard,
-        [&] { delays.append(retry->isActive() ? retry->interval() : -1); });
+    connect(clientSocket(), &QLocalSocket::errorOccurred, &guard, [&] {
+        delays.append(retry->isActive() ? retry->interval() : -1);
+        links.append(m_client->linkState());
+    });
     connect(m_client.get(), &PipeClient::statusChanged, &guard, [&] { statuses.append(m_client->status()); });
+    QSignalSpy linkChanges(m_client.get(), &PipeClient::linkStateChanged);
 
     m_client->connectToPipe();
     QTRY_COMPARE_WITH_TIMEOUT(delays.size(), 12, 15000);
     QCOMPARE(delays, QList<int>(10, 500) << 1200 << 1200);
+    // The interface learns of the spent fast attempts once, with the first slow one.
+    QCOMPARE(links, QStringList(10, u"connecting"_s) << u"unreachable"_s << u"unreachable"_s);
+    QCOMPARE(linkChanges.count(), 1);
     QCOMPARE(statuses.size(), 2);
     QCOMPARE(statuses.at(0), u"connecting..."_s);
     QVERIFY(statuses.at(1).startsWith(u"error: "_s));
@@ -216,6 +223,7 @@ void TestPipeClient::retriesUntilServiceAppears()
         QByteArray(R"({"magic":"VANTRELVPN_IPC","token":"secret","version":1})"
                    "\n"));
     QCOMPARE(m_client->status(), u"connected \u2014 sending handshake"_s);
+    QCOMPARE(m_client->linkState(), u"up"_s);
 }
 
 void TestPipeClient::lossClearsLinkStateAndReconnects()
@@ -233,7 +241,8 @@ void TestPipeClient::lossClearsLinkStateAndReconnects()
     QVERIFY(!timer(false)->isActive());
     compareProperties(
         u"authenticated=false;vpnState=disconnected;upSpeed=0;username=ivan;killSwitchMode=always;"
-        "vpnIp=10.0.0.2;transport=tls;endpoint=a.example:443;errorText=slow;up=4000;connectedSince=S1"_s);
+        "vpnIp=10.0.0.2;transport=tls;endpoint=a.example:443;errorText=slow;up=4000;connectedSince=S1;"
+        "linkState=connecting"_s);
 
     QVERIFY(m_service->waitForClient(2000));
     QVERIFY(m_service->waitForReceived(1));
@@ -255,6 +264,7 @@ void TestPipeClient::shutdownSuppressesOneReconnect()
     m_service->dropClient();
     QTRY_COMPARE(m_client->status(), u"disconnected"_s);
     QVERIFY(!timer(true)->isActive());
+    QCOMPARE(m_client->linkState(), u"unreachable"_s);
     QVERIFY(!m_service->waitForClient(1200));
 
     // The flag covered only that close.
@@ -295,6 +305,7 @@ void TestPipeClient::accessDeniedStopsRetrying()
     m_client->connectToPipe();
     QTRY_COMPARE(denied.count(), 1);
     QVERIFY(m_client->status().startsWith(u"error: "_s));
+    QCOMPARE(m_client->linkState(), u"refused"_s);
     QVERIFY(!timer(true)->isActive());
     QVERIFY(!errors.wait(1000));
     QCOMPARE(errors.count(), 1);

@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QtMath>
 
@@ -72,6 +73,7 @@ private slots:
     {
         QTest::addColumn<bool>("signedIn");
         QTest::addColumn<QString>("tab");
+        // "no service": signed in, then the service goes away.
         QTest::addColumn<QString>("state");
         // The screen shown, the title bar's status and its dot's palette colour.
         QTest::addColumn<QString>("look");
@@ -92,6 +94,8 @@ private slots:
             << true << u"settings"_s << u"connected"_s << u"settingsScreen|Protected|success"_s;
         QTest::newRow("unknown state counts as idle home")
             << true << u"main"_s << u"weird"_s << u"mainScreen|Not connected|fgMuted"_s;
+        QTest::newRow("service gone: sign-in screen with the notice")
+            << true << u"settings"_s << u"no service"_s << u"loginScreen|Not connected|fgMuted"_s;
     }
     void routingAndTitleBar()
     {
@@ -102,6 +106,9 @@ private slots:
 
         m_ui->window()->setProperty("screen", tab);
         QVERIFY(m_ui->setState(state, {{u"authenticated"_s, signedIn}}));
+        const bool serviceGone = state == "no service"_L1;
+        if (serviceGone)
+            m_ui->service()->close();
         const QString screen = look.section(u'|', 0, 0);
         QVERIFY2(m_ui->waitForItem(screen), qPrintable(screen));
         for (const QString &other :
@@ -111,13 +118,16 @@ private slots:
         }
         // The tab survives a sign-out; the tab bar and its room do not.
         QCOMPARE(m_ui->window()->property("screen").toString(), tab);
-        QTRY_COMPARE(m_ui->item(u"tabBar"_s)->isVisible(), signedIn);
+        const bool tabs = screen != "loginScreen"_L1;
+        QTRY_COMPARE(m_ui->item(u"tabBar"_s)->isVisible(), tabs);
         QTRY_COMPARE(
-            m_ui->item(u"content"_s)->height(), m_ui->item(u"panel"_s)->height() - 46 - (signedIn ? 58 : 0));
+            m_ui->item(u"content"_s)->height(), m_ui->item(u"panel"_s)->height() - 46 - (tabs ? 58 : 0));
         QCOMPARE(m_ui->text(u"statusText"_s), look.section(u'|', 1, 1));
         const QByteArray dot = look.section(u'|', 2).toLatin1();
         QTRY_COMPARE(m_ui->item(u"statusDot"_s)->property("color").value<QColor>(),
             m_ui->wiring()->appSettings()->property(dot.constData()).value<QColor>());
+        if (screen == "loginScreen"_L1)
+            checkServiceNotice(serviceGone);
     }
 
     void statisticsTabOutlivesAFailure()
@@ -523,6 +533,32 @@ private slots:
     }
 
 private:
+    // Without the service the sign-in screen says so, sign-in waits for it and
+    // the tray's tooltip drops the stale state; "try again" reconnects at once.
+    void checkServiceNotice(bool serviceGone)
+    {
+        const QVariantMap extra = m_ui->wiring()->appSettings()->extra();
+        QQuickItem *signIn = m_ui->item(u"signInButton"_s);
+        auto *tray = m_ui->wiring()->trayManager()->findChild<QSystemTrayIcon *>();
+        QTRY_COMPARE(m_ui->item(u"serviceNotice"_s)->isVisible(), serviceGone);
+        QCOMPARE(signIn->isEnabled(), !serviceGone);
+        QCOMPARE(tray->toolTip().endsWith(u" — service not running"_s), serviceGone);
+        if (!serviceGone)
+            return;
+        QCOMPARE(m_ui->text(u"serviceNoticeText"_s), extra.value(u"serviceConnecting"_s).toString());
+        QCOMPARE(QAccessible::queryAccessibleInterface(signIn)->text(QAccessible::Description),
+            extra.value(u"serviceNeeded"_s).toString());
+        QTRY_COMPARE_WITH_TIMEOUT(
+            m_ui->text(u"serviceNoticeText"_s), extra.value(u"serviceNotRunning"_s).toString(), 10000);
+        QVERIFY(m_ui->service()->listen());
+        QVERIFY(m_ui->click(u"serviceRetryButton"_s));
+        // Well before the next slow retry, 10 s away.
+        QVERIFY(m_ui->service()->waitForClient(3000));
+        QTRY_VERIFY(!m_ui->item(u"serviceNotice"_s)->isVisible());
+        QVERIFY(signIn->isEnabled());
+        QVERIFY(!tray->toolTip().contains(u"service"_s));
+    }
+
     QStringList stepStates() const
     {
         QStringList states;

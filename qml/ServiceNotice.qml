@@ -1,0 +1,68 @@
+import QtQuick
+import QtQuick.Layouts
+
+// Says that the VPN service cannot be reached: amber while the client is
+// still trying, red once it has stopped trying fast or was refused, with a
+// retry then. Hidden while the link is up.
+Rectangle {
+    id: root
+
+    // The client's link state: "up", "connecting", "unreachable" or "refused".
+    property string linkState: "up"
+
+    signal retryRequested
+
+    readonly property bool trying: root.linkState === "connecting"
+    readonly property color tone: root.trying ? appSettings.warning : appSettings.danger
+
+    implicitHeight: row.implicitHeight + 20
+    radius: 12
+    color: Qt.rgba(root.tone.r, root.tone.g, root.tone.b, 0.1)
+    border.width: 1
+    border.color: root.tone
+    opacity: root.linkState === "up" ? 0 : 1
+    visible: opacity > 0
+
+    Accessible.role: Accessible.AlertMessage
+    Accessible.name: message.text
+
+    Behavior on opacity {
+        NumberAnimation {
+            duration: 200
+        }
+    }
+
+    RowLayout {
+        id: row
+
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.verticalCenter: parent.verticalCenter
+        anchors.leftMargin: 14
+        anchors.rightMargin: 10
+        spacing: 10
+
+        Text {
+            id: message
+
+            objectName: "serviceNoticeText"
+            Layout.fillWidth: true
+            text: root.trying ? appSettings.extra.serviceConnecting
+                              : root.linkState === "refused" ? appSettings.extra.serviceNoAccess
+                                                             : appSettings.extra.serviceNotRunning
+            color: appSettings.fg
+            font.family: appSettings.fontFamily
+            font.pixelSize: 13
+            wrapMode: Text.Wrap
+        }
+
+        PrimaryButton {
+            objectName: "serviceRetryButton"
+            visible: !root.trying
+            small: true
+            variant: "ghost"
+            text: appSettings.t.tryAgain
+            onClicked: root.retryRequested()
+        }
+    }
+}
