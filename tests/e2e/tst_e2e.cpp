@@ -10,6 +10,7 @@
 
 #include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
@@ -34,6 +35,7 @@ const QColor kLightSurfaceAlt(0xF2, 0xF4, 0xF7);
 const QColor kDarkSuccess(0x34, 0xC9, 0x8E);
 const QColor kDarkAccent(0x4C, 0x84, 0xF1);
 const QColor kDarkDanger(0xE5, 0x54, 0x4B);
+const QColor kDarkWarning(0xE8, 0xB3, 0x4B);
 // The primary button's gradient, from accentStrong to accent, within 25.
 const QColor kPrimaryFill(95, 145, 245);
 constexpr int kPrimaryTolerance = 25;
@@ -55,6 +57,8 @@ const QPoint kDial(200, 230);
 const QRect kDialArea(90, 120, 220, 220);
 const QPoint kSignInButton(200, 400);
 const QRect kSignInButtonArea(40, 382, 320, 38);
+// Below the sign-in button, or its waiting block: the service notice.
+const QRect kNoticeArea(12, 424, 376, 166);
 const QRect kContentArea(12, 58, 376, 532);
 const QRect kTabBarArea(12, 594, 376, 54);
 const QPoint kUpdateButton(322, 150);
@@ -114,6 +118,7 @@ private slots:
     void updateEndsProcessWithoutShutdown();
     void reconnectsAfterServiceRestart();
     void refusedAccessShowsDialog();
+    void noticeWhileServiceIsAway();
 
 private:
     bool startApp(const QStringList &arguments = {});
@@ -675,6 +680,35 @@ void TestEndToEnd::refusedAccessShowsDialog()
         0);
     QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")}), 0);
     QTRY_VERIFY_WITH_TIMEOUT(Pixels::count(grabWindow(), middle, QColor(Qt::white), 20) < 100, kUiTimeoutMs);
+}
+
+void TestEndToEnd::noticeWhileServiceIsAway()
+{
+    // The notice's amber outline while the app tries to reach the service.
+    const auto noticePixels = [this] { return Pixels::count(grabWindow(), kNoticeArea, kDarkWarning, 10); };
+    const auto signInPixels
+        = [this] { return Pixels::count(grabWindow(), kSignInButtonArea, kPrimaryFill, kPrimaryTolerance); };
+
+    // Started before the service: the sign-in screen says so and sign-in is dimmed.
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    QVERIFY(startApp());
+    QVERIFY(waitForWindow());
+    QTRY_VERIFY_WITH_TIMEOUT(noticePixels() > 300, 1000);
+    qInfo("service notice seen %lld ms after the app was started", sinceStart.elapsed());
+    QVERIFY(signInPixels() < 100);
+
+    // The service comes up: the notice goes by itself and sign-in works.
+    QVERIFY(m_service->start({}));
+    QVERIFY(m_service->waitFor(QStringLiteral("handshake accepted"), kStartTimeoutMs));
+    QTRY_VERIFY_WITH_TIMEOUT(signInPixels() > 5000, kUiTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(noticePixels(), 0, kUiTimeoutMs);
+    clickWindow(kSignInButton);
+    QVERIFY(m_service->waitFor(QStringLiteral("command login_start"), kUiTimeoutMs));
+
+    // It stops: the notice is back.
+    m_service->stop();
+    QTRY_VERIFY_WITH_TIMEOUT(noticePixels() > 300, kUiTimeoutMs);
 }
 
 QTEST_MAIN(TestEndToEnd)
