@@ -125,5 +125,6 @@ void TrayManager::redraw()
 
     const QString base = m_version.isEmpty() ? QStringLiteral("VantrelVPN")
                                              : QStringLiteral("VantrelVPN v%1").arg(m_version);
-    m_tray->setToolTip(QStringLiteral("%1 — %2").arg(base, m_serviceNote.isEmpty() ? m_state : m_serviceNote));
+    m_tray->setToolTip(
+        QStringLiteral("%1 — %2").arg(base, m_serviceNote.isEmpty() ? m_state : m_serviceNote));
 }
