@@ -614,6 +614,8 @@ void TestEndToEnd::reconnectsAfterServiceRestart()
     QVERIFY(m_service->waitFor(QStringLiteral("client left"), kUiTimeoutMs));
     QVERIFY(m_service->waitFor(QStringLiteral("handshake accepted"), kStartTimeoutMs, 2));
     QCOMPARE(m_service->count(QStringLiteral("handshake refused")), 0);
+    // The loss showed the sign-in screen; the tabs return once the service reports the user again.
+    QVERIFY(waitForPixel(kHomeTab.highlight, kDarkSurfaceAlt));
 
     // The link works again: the dial connects.
     clickWindow(kDial);
