@@ -17,6 +17,8 @@ struct AppConfig
     QString statsDbPath;
     // Empty: the user's desktop directory.
     QString desktopDir;
+    // Where the autostart entry goes. Empty: the user's XDG autostart folder, or none under WSL.
+    QString autostartDir;
     // Time source of the statistics store (session times, day keys); empty: the current local time. The
     // client keeps measuring traffic speeds on the real clock, which a fixed test time would freeze.
     std::function<QDateTime()> clock;

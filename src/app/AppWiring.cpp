@@ -22,6 +22,8 @@
 namespace {
 constexpr int kFirstConnectDelayMs = 200;
 const auto kStatsFileName = QLatin1String("stats.db");
+const auto kAutostartFolder = QLatin1String("autostart");
+const auto kKernelVersionFile = QLatin1String("/proc/version");
 const auto kKillSwitchNever = QLatin1String("never");
 } // namespace
 
@@ -34,7 +36,8 @@ AppWiring::AppWiring(const AppConfig &config)
         : config.desktopDir;
     m_pipeClient = std::make_unique<PipeClient>(nullptr, config.socketPath, config.tokenPath, desktopDir);
     m_trayManager = std::make_unique<TrayManager>(config.tray);
-    m_appSettings = std::make_unique<AppSettings>();
+    m_appSettings = std::make_unique<AppSettings>(
+        config.autostartDir.isEmpty() ? defaultAutostartDir() : config.autostartDir);
     m_pingProber = std::make_unique<PingProber>();
     m_urlOpener = std::make_unique<UrlOpener>();
     m_statsStore = std::make_unique<StatsStore>(
@@ -49,6 +52,14 @@ AppWiring::~AppWiring() = default;
 QString AppWiring::defaultStatsDbPath()
 {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath(kStatsFileName);
+}
+
+QString AppWiring::defaultAutostartDir()
+{
+    if (UrlOpener::runsInsideWsl(kKernelVersionFile))
+        return {};
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+        .filePath(kAutostartFolder);
 }
 
 void AppWiring::connectServices()

@@ -44,6 +44,8 @@ public:
 
     // Default place of the statistics database: "stats.db" in the writable application data location.
     [[nodiscard]] static QString defaultStatsDbPath();
+    // The user's XDG autostart folder; empty inside WSL, whose Windows sign-in never reads it.
+    [[nodiscard]] static QString defaultAutostartDir();
 
 private:
     void connectServices();

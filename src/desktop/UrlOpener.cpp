@@ -86,14 +86,14 @@ bool UrlOpener::open(const QString &url)
 
     if (QDesktopServices::openUrl(parsed))
         return true;
-    if (!runsInsideWsl())
+    if (!runsInsideWsl(m_versionPath))
         return false;
     return openOnWindowsHost(encodedAddress(parsed));
 }
 
-bool UrlOpener::runsInsideWsl() const
+bool UrlOpener::runsInsideWsl(const QString &versionPath)
 {
-    QFile file(m_versionPath);
+    QFile file(versionPath);
     if (!file.open(QIODevice::ReadOnly))
         return false;
     return QString::fromUtf8(file.readAll()).contains(u"microsoft", Qt::CaseInsensitive);

@@ -21,8 +21,10 @@ public:
 
     Q_INVOKABLE bool open(const QString &url);
 
+    // Whether the kernel version file names a Linux running inside WSL on a Windows host.
+    [[nodiscard]] static bool runsInsideWsl(const QString &versionPath);
+
 private:
-    [[nodiscard]] bool runsInsideWsl() const;
     [[nodiscard]] bool openOnWindowsHost(const QString &url) const;
 
     QString m_versionPath;

@@ -31,16 +31,19 @@ QString normalisedLanguage(const QString &v)
 
 } // namespace
 
-AppSettings::AppSettings(QObject *parent)
+AppSettings::AppSettings(const QString &autostartDir, QObject *parent)
     : QObject(parent)
     , m_settings(kOrganisation, kApplication)
+    , m_autostartEntry(autostartDir)
 {
     load(QLocale::system());
 }
 
-AppSettings::AppSettings(const QString &settingsFile, const QLocale &systemLocale, QObject *parent)
+AppSettings::AppSettings(
+    const QString &settingsFile, const QLocale &systemLocale, const QString &autostartDir, QObject *parent)
     : QObject(parent)
     , m_settings(settingsFile, QSettings::IniFormat)
+    , m_autostartEntry(autostartDir)
 {
     load(systemLocale);
 }
@@ -48,7 +51,7 @@ AppSettings::AppSettings(const QString &settingsFile, const QLocale &systemLocal
 void AppSettings::load(const QLocale &systemLocale)
 {
     m_darkTheme = m_settings.value(kKeyDarkTheme, true).toBool();
-    m_autostart = false;
+    m_autostart = m_autostartEntry.isEnabled();
     m_whitelist = m_settings.value(kKeyWhitelist, false).toBool();
     m_games = m_settings.value(kKeyGames, false).toBool();
     m_transport = m_settings.value(kKeyTransport, kTransportTls).toString();
@@ -185,10 +188,15 @@ void AppSettings::toggleTheme()
 
 void AppSettings::setAutostart(bool v)
 {
-    // Deliberately not persisted: every process starts with it off.
     if (m_autostart == v)
         return;
     m_autostart = v;
+    // The autostart entry stands in for a settings key. One that cannot be written or removed
+    // leaves the switch as the desktop sees it; the entry has logged why.
+    if (m_autostartEntry.isSupported() && !(v ? m_autostartEntry.enable() : m_autostartEntry.disable())) {
+        m_autostart = !v;
+        return;
+    }
     emit autostartChanged();
 }
 

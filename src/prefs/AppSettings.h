@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AutostartEntry.h"
+
 #include <QColor>
 #include <QLocale>
 #include <QObject>
@@ -7,8 +9,9 @@
 #include <QString>
 #include <QVariantMap>
 
-// The user's preferences, persisted in the per-user settings store, together with the
-// colour palette, the font families and the string table that every QML document reads.
+// The user's preferences, persisted in the per-user settings store (the autostart switch as
+// the app's XDG autostart entry), together with the colour palette, the font families and
+// the string table that every QML document reads.
 class AppSettings : public QObject
 {
     Q_OBJECT
@@ -39,10 +42,12 @@ class AppSettings : public QObject
 
 public:
     // The per-user store of organisation "Vantrel", application "VantrelVPN", and the
-    // system locale for the language default.
-    explicit AppSettings(QObject *parent = nullptr);
+    // system locale for the language default. The autostart switch is the app's entry in
+    // autostartDir; without one (no XDG session, as under WSL) it is kept in memory only.
+    explicit AppSettings(const QString &autostartDir = {}, QObject *parent = nullptr);
     // Another INI file and another locale, so that tests can run on a profile of their own.
-    AppSettings(const QString &settingsFile, const QLocale &systemLocale, QObject *parent = nullptr);
+    AppSettings(const QString &settingsFile, const QLocale &systemLocale, const QString &autostartDir = {},
+        QObject *parent = nullptr);
 
     [[nodiscard]] bool darkTheme() const { return m_darkTheme; }
     [[nodiscard]] bool autostart() const { return m_autostart; }
@@ -91,6 +96,7 @@ private:
     [[nodiscard]] QColor themed(QStringView dark, QStringView light) const;
 
     QSettings m_settings;
+    AutostartEntry m_autostartEntry;
     bool m_darkTheme = true;
     bool m_autostart = false;
     bool m_whitelist = false;

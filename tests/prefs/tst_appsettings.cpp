@@ -35,6 +35,8 @@ private slots:
     void setters_data();
     void setters();
     void autostartNeverStored();
+    void autostartEntry_data();
+    void autostartEntry();
     void themeAndPalette();
     void symbolFont_data();
     void symbolFont();
@@ -42,9 +44,9 @@ private slots:
 private:
     [[nodiscard]] QMap<QString, QString> stored() const;
     void seed(const QByteArray &ini) const;
-    void open(const QLocale &locale = QLocale(QLocale::English))
+    void open(const QLocale &locale = QLocale(QLocale::English), const QString &autostartDir = {})
     {
-        m_settings = std::make_unique<AppSettings>(m_file, locale);
+        m_settings = std::make_unique<AppSettings>(m_file, locale, autostartDir);
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -192,6 +194,7 @@ void TestAppSettings::setters()
     }
 }
 
+// Without an autostart folder (WSL) the switch lives in memory only.
 void TestAppSettings::autostartNeverStored()
 {
     open();
@@ -205,6 +208,66 @@ void TestAppSettings::autostartNeverStored()
     QCOMPARE(stored().keys(), QStringList {u"ui/games"_s});
     open();
     QVERIFY(!m_settings->autostart());
+}
+
+void TestAppSettings::autostartEntry_data()
+{
+    QTest::addColumn<QByteArray>("seed"); // the entry found at start; "-" for a folder that is a file
+    QTest::addColumn<bool>("startsOn");
+    QTest::addColumn<bool>("endsOn"); // after asking for the other state, and after a restart
+    QTest::addColumn<QString>("entryAfter"); // "ours", "seed" or "none"
+    const QByteArray entry = "[Desktop Entry]\nType=Application\nName=VantrelVPN\nExec=vantrelvpn\n";
+    QTest::newRow("absent") << QByteArray() << false << true << u"ours"_s;
+    QTest::newRow("ours, from an older version") << entry + "X-VantrelVPN-Autostart=true\n"
+                                                 << true << false << u"none"_s;
+    QTest::newRow("Hidden=true") << entry + "Hidden=true\n" << false << true << u"ours"_s;
+    QTest::newRow("switched off by GNOME") << entry + "X-GNOME-Autostart-enabled=false\n"
+                                           << false << true << u"ours"_s;
+    QTest::newRow("the user's own is not removed") << entry << true << true << u"seed"_s;
+    QTest::newRow("unwritable folder") << QByteArray("-") << false << false << u"none"_s;
+}
+
+void TestAppSettings::autostartEntry()
+{
+    QFETCH(QByteArray, seed);
+    QFETCH(bool, startsOn);
+    QFETCH(bool, endsOn);
+    QFETCH(QString, entryAfter);
+    const QString folder = m_dir->filePath(u"config/autostart"_s);
+    const QString entry = folder + u"/vantrelvpn.desktop"_s;
+    const auto read = [&entry] {
+        QFile file(entry);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    QVERIFY(QDir().mkpath(seed == "-" ? m_dir->filePath(u"config"_s) : folder));
+    QFile seeded(seed == "-" ? folder : entry);
+    QVERIFY(seed.isEmpty() || (seeded.open(QIODevice::WriteOnly) && seeded.write(seed) == seed.size()));
+    seeded.close();
+
+    open(QLocale(QLocale::English), folder);
+    QCOMPARE(m_settings->autostart(), startsOn);
+    QCOMPARE(read(), seed == "-" ? QByteArray() : seed);
+    QSignalSpy spy(m_settings.get(), &AppSettings::autostartChanged);
+    QTest::failOnWarning(QRegularExpression(u"autostart"_s));
+    if (startsOn == endsOn)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"autostart entry"_s));
+    m_settings->setAutostart(!startsOn);
+    QCOMPARE(m_settings->autostart(), endsOn);
+    QCOMPARE(spy.size(), startsOn == endsOn ? 0 : 1);
+
+    const QByteArray after = read();
+    if (entryAfter == u"ours") {
+        // Named and drawn like the package's entry, started to the tray.
+        for (const QByteArray &line : {QByteArray("Name=VantrelVPN"), QByteArray("Icon=vantrelvpn"),
+                 QByteArray("Exec=vantrelvpn --minimized"), QByteArray("X-VantrelVPN-Autostart=true")})
+            QVERIFY2(after.split('\n').contains(line), after.constData());
+        QVERIFY(!after.contains("Hidden") && after.contains("\nComment[ru]="));
+    } else {
+        QCOMPARE(after, entryAfter == u"seed" ? seed : QByteArray());
+    }
+    open(QLocale(QLocale::English), folder);
+    QCOMPARE(m_settings->autostart(), endsOn);
+    QVERIFY(!QFile::exists(m_file));
 }
 
 void TestAppSettings::themeAndPalette()
