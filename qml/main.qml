@@ -2,7 +2,8 @@ import QtQuick
 import QtQuick.Controls
 
 // The only application window: a frameless panel with its own title bar,
-// the routed screen and the tab bar. Closing hides it to the tray.
+// the routed screen and the tab bar. Closing hides it to the tray, or
+// minimises it where there is no tray.
 ApplicationWindow {
     id: root
 
@@ -54,6 +55,16 @@ ApplicationWindow {
             first.forceActiveFocus(root.keyboardFocus ? Qt.TabFocusReason : Qt.OtherFocusReason)
     }
 
+    // Without a tray the window could not be found again once hidden, so it
+    // goes to the taskbar instead. Asked at every close: a tray host may have
+    // come or gone since the start.
+    function dismiss() {
+        if (trayManager.isTrayAvailable())
+            root.hide()
+        else
+            root.showMinimized()
+    }
+
     function toggleWindow() {
         // A minimised window may still report itself active; it comes up.
         if (root.visible && root.active && root.visibility !== Window.Minimized)
@@ -73,7 +84,7 @@ ApplicationWindow {
 
     onClosing: close => {
         close.accepted = false
-        root.hide()
+        root.dismiss()
     }
     onRouteChanged: fadeIn.restart()
     onActiveFocusItemChanged: {
@@ -93,6 +104,13 @@ ApplicationWindow {
         target: pingProber
         property: "active"
         value: root.visible || (trayPopup.item?.visible ?? false)
+    }
+
+    // Quits from either window, through the tray popup's own quit path.
+    Shortcut {
+        sequence: "Ctrl+Q"
+        context: Qt.ApplicationShortcut
+        onActivated: trayManager.quitRequested()
     }
 
     Connections {
@@ -252,11 +270,35 @@ ApplicationWindow {
                         onClicked: root.showMinimized()
                     }
                     IconButton {
+                        id: closeButton
+
                         objectName: "closeButton"
                         symbol: "✕"
                         hoverColor: appSettings.danger
                         Accessible.name: appSettings.extra.close
-                        onClicked: root.hide()
+                        Accessible.description: appSettings.extra.quitShortcut
+                        onClicked: root.dismiss()
+
+                        ToolTip {
+                            id: closeTip
+
+                            objectName: "closeTip"
+                            visible: closeButton.hovered || closeButton.visualFocus
+                            delay: 600
+                            text: appSettings.extra.closeTip
+                            contentItem: Text {
+                                text: closeTip.text
+                                color: appSettings.fg
+                                font.family: appSettings.fontFamily
+                                font.pixelSize: 12
+                            }
+                            background: Rectangle {
+                                radius: 6
+                                color: appSettings.surface
+                                border.width: 1
+                                border.color: appSettings.borderStrong
+                            }
+                        }
                     }
                 }
 

@@ -3,6 +3,7 @@
 #include "AppWiring.h"
 #include "SceneGraphChoice.h"
 #include "SingleInstance.h"
+#include "TrayManager.h"
 
 #include <QApplication>
 #include <QFile>
@@ -13,6 +14,7 @@
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QSurfaceFormat>
+#include <QWindow>
 
 namespace {
 const auto kApplicationName = QLatin1String("VantrelVPN");
@@ -65,7 +67,7 @@ void AppStartup::prepareApplication()
     QApplication::setApplicationName(kApplicationName);
     QApplication::setOrganizationName(kOrganizationName);
     QApplication::setApplicationVersion(kApplicationVersion);
-    // Closing the window only hides it to the tray.
+    // Closing the window hides or minimises it; only a quit request ends the process.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(QIcon(kWindowIcon));
     SceneGraphChoice().apply();
@@ -102,8 +104,13 @@ int AppStartup::run(int &argc, char **argv)
     if (engine.rootObjects().isEmpty())
         return -1;
     QObject *window = engine.rootObjects().constFirst();
+    // Started minimised, the window waits hidden in the tray; where there is no tray it waits minimised,
+    // since a hidden one could not be found again.
+    auto *shownWindow = qobject_cast<QWindow *>(window);
     if (!minimized)
         QMetaObject::invokeMethod(window, "showAndRaise");
+    else if (shownWindow && !wiring.trayManager()->isTrayAvailable())
+        shownWindow->showMinimized();
 
     wiring.attachWindow(window, guarded ? &instanceServer : nullptr);
     return QApplication::exec();

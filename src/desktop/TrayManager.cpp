@@ -36,6 +36,8 @@ TrayManager::TrayManager(Environment environment, QObject *parent)
         m_environment.iconGeometry = [this] { return m_tray->geometry(); };
     if (!m_environment.cursorPos)
         m_environment.cursorPos = [] { return QCursor::pos(); };
+    if (!m_environment.systemTrayAvailable)
+        m_environment.systemTrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     if (!m_environment.showMessage) {
         m_environment.showMessage
             = [this](const QString &title, const QString &message, QSystemTrayIcon::MessageIcon icon,

@@ -18,7 +18,8 @@ class TrayManager : public QObject
 
 public:
     // What the desktop provides; an empty function means the real thing (the
-    // tray icon's geometry, the mouse position, the tray's own message).
+    // tray icon's geometry, the mouse position, the tray's own message, whether
+    // a tray host is there).
     struct Environment
     {
         std::function<QRect()> iconGeometry;
@@ -26,11 +27,14 @@ public:
         std::function<void(const QString &title, const QString &message, QSystemTrayIcon::MessageIcon icon,
             int millisecondsTimeoutHint)>
             showMessage;
+        std::function<bool()> systemTrayAvailable;
     };
 
     explicit TrayManager(Environment environment = {}, QObject *parent = nullptr);
 
     [[nodiscard]] QString version() const { return m_version; }
+    // Asked afresh each time: a tray host can come and go while the app runs.
+    Q_INVOKABLE bool isTrayAvailable() const { return m_environment.systemTrayAvailable(); }
 
 signals:
     void versionChanged();

@@ -149,6 +149,9 @@ const Entry kExtraEntries[] = {
         u"Нужна служба VantrelVPN, а она недоступна"},
     {u"trayServiceNotRunning", u"service not running", u"служба не запущена"},
     {u"trayServiceNoAccess", u"no access to the service", u"нет доступа к службе"},
+    // The close button's tooltip and description: the way to quit without a tray.
+    {u"closeTip", u"Close (Ctrl+Q quits)", u"Закрыть (Ctrl+Q — выход)"},
+    {u"quitShortcut", u"Ctrl+Q quits VantrelVPN", u"Ctrl+Q — выход из VantrelVPN"},
 };
 
 struct Dictionaries

@@ -29,6 +29,7 @@ UiFixture::UiFixture()
     m_config.statsDbPath = m_dir.filePath(u"stats.db"_s);
     m_config.desktopDir = m_dir.path();
     m_config.autostartDir = m_dir.filePath(u"autostart"_s);
+    m_config.tray.systemTrayAvailable = [this] { return m_trayAvailable; };
     m_config.clock = [] { return now(); };
     m_service = std::make_unique<FakeService>(m_config.socketPath);
     for (const QString &scheme : {u"http"_s, u"https"_s})

@@ -51,6 +51,8 @@ public:
     [[nodiscard]] FakeService *service() const { return m_service.get(); }
     [[nodiscard]] QQuickWindow *window() const { return m_window; }
     [[nodiscard]] QList<QUrl> openedUrls() const { return m_openedUrls; }
+    // Whether the desktop has a tray host (it has one until told otherwise).
+    void setTrayAvailable(bool available) { m_trayAvailable = available; }
 
     // A "status" event of user "alice", signed in, disconnected, kill switch
     // "never", with the members of `overrides` on top.
@@ -101,4 +103,5 @@ private:
     QPointer<QQuickWindow> m_window;
     QList<QUrl> m_openedUrls;
     int m_syncCount = 0;
+    bool m_trayAvailable = true;
 };

@@ -58,6 +58,7 @@ private slots:
     void init()
     {
         QTest::failOnWarning(QRegularExpression(u"^(qrc|file):"_s));
+        m_ui->setTrayAvailable(true);
         if (!m_ui->window()->isVisible() || m_ui->window()->visibility() == QWindow::Minimized)
             QMetaObject::invokeMethod(m_ui->window(), "showAndRaise");
         m_ui->window()->requestActivate();
@@ -156,23 +157,31 @@ private slots:
         QTRY_VERIFY(badgeShows(u"tab_settings"_s));
     }
 
-    void closeRequestHidesAndKeepsRunning_data()
+    void closeRequestKeepsRunning_data()
     {
         QTest::addColumn<bool>("byButton");
-        QTest::newRow("window manager close") << false;
-        QTest::newRow("title bar close button") << true;
+        QTest::addColumn<bool>("tray");
+        QTest::newRow("window manager close hides to the tray") << false << true;
+        QTest::newRow("title bar close button hides to the tray") << true << true;
+        QTest::newRow("window manager close without a tray minimises") << false << false;
+        QTest::newRow("title bar close button without a tray minimises") << true << false;
     }
-    void closeRequestHidesAndKeepsRunning()
+    void closeRequestKeepsRunning()
     {
         QFETCH(bool, byButton);
+        QFETCH(bool, tray);
         QVERIFY(m_ui->setState(u"connected"_s));
+        m_ui->setTrayAvailable(tray);
         QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
         QSignalSpy quitting(qApp, &QCoreApplication::aboutToQuit);
         if (byButton)
             QVERIFY(m_ui->click(u"closeButton"_s));
         else
             m_ui->window()->close();
-        QTRY_VERIFY(!m_ui->window()->isVisible());
+        if (tray)
+            QTRY_VERIFY(!m_ui->window()->isVisible());
+        else
+            QTRY_COMPARE(m_ui->window()->visibility(), QWindow::Minimized);
         QVERIFY(m_ui->flushCommands());
         QCOMPARE(lastClosed.count() + quitting.count(), 0);
         QVERIFY(m_ui->service()->hasClient());
@@ -232,6 +241,32 @@ private slots:
         emit tray->showRequested();
         QVERIFY(!popup->isVisible());
         QTRY_VERIFY(m_ui->window()->isVisible());
+    }
+
+    // Ctrl+Q works in both windows, takes the tray popup's quit path, and the
+    // close button tells of it.
+    void ctrlQQuits()
+    {
+        TrayManager *tray = m_ui->wiring()->trayManager();
+        QSignalSpy quit(tray, &TrayManager::quitRequested);
+        QTest::keyClick(m_ui->window(), Qt::Key_Q, Qt::ControlModifier);
+        QCOMPARE(quit.count(), 1);
+        emit tray->popupRequested(300, 400);
+        auto *popup = m_ui->window()->findChild<QQuickWindow *>(u"trayPopup"_s);
+        QVERIFY(popup && QTest::qWaitForWindowActive(popup));
+        QTest::keyClick(popup, Qt::Key_Q, Qt::ControlModifier);
+        QCOMPARE(quit.count(), 2);
+        popup->hide();
+
+        QQuickItem *close = m_ui->item(u"closeButton"_s);
+        QCOMPARE(QAccessible::queryAccessibleInterface(close)->text(QAccessible::Description),
+            u"Ctrl+Q quits VantrelVPN"_s);
+        QObject *tip = close->findChild<QObject *>(u"closeTip"_s);
+        QTest::mouseMove(m_ui->window(), QPoint(200, 300));
+        QTest::mouseMove(
+            m_ui->window(), close->mapToScene(QPointF(close->width() / 2, close->height() / 2)).toPoint());
+        QTRY_VERIFY(tip->property("opened").toBool());
+        QCOMPARE(tip->property("text").toString(), u"Close (Ctrl+Q quits)"_s);
     }
 
     void screenReaderReadsStateAndOperatesTheDial()

@@ -20,6 +20,6 @@ Window {
     Timer {
         interval: 0
         running: true
-        onTriggered: console.log("probe: running")
+        onTriggered: console.log("probe: running" + (root.visibility === Window.Minimized ? " minimised" : ""))
     }
 }
