@@ -71,6 +71,8 @@ const QMap<QString, int> kKillSwitchSegmentX {
 const QMap<QString, int> kKillSwitchFillX {
     {QStringLiteral("never"), 54}, {QStringLiteral("on_connect"), 130}, {QStringLiteral("always"), 262}};
 // Rows with the settings screen scrolled to its end.
+const QPoint kAutostartSwitch(335, 221);
+const QPoint kAutostartFill(324, 221); // left of the knob while on
 const QPoint kLanguageRu(287, 340);
 const QPoint kSaveDiagnostics(328, 447);
 const QPoint kLogOut(321, 505);
@@ -93,6 +95,21 @@ QString environmentPath(const char *name)
 {
     return QString::fromLocal8Bit(qgetenv(name));
 }
+
+// A desktop without a tray host (session.sh with E2E_DESKTOP=none).
+bool traylessDesktop()
+{
+    return qgetenv("E2E_DESKTOP") == "none";
+}
+
+// The window's hints ask for the iconic (minimised) state. With no window
+// manager to act on them, the window itself stays mapped.
+bool asksToBeIconic(const QString &windowId)
+{
+    return X11Desktop::run(
+        QStringLiteral("xprop"), {QStringLiteral("-id"), windowId, QStringLiteral("WM_HINTS")})
+        .contains(QLatin1String("Iconic State"));
+}
 } // namespace
 
 class TestEndToEnd : public QObject
@@ -109,10 +126,12 @@ private slots:
     void connectShowsStateAndRecordsStatistics();
     void failedConnectOffersRetry();
     void themeAndLanguageSurviveRestart();
+    void autostartSurvivesRestart();
     void diagnosticsAndSignOut();
     void trayQuit_data();
     void trayQuit();
     void closeHidesToTray();
+    void closeMinimisesWithoutTray();
     void secondStartRaisesFirst_data();
     void secondStartRaisesFirst();
     void updateEndsProcessWithoutShutdown();
@@ -152,7 +171,7 @@ void TestEndToEnd::initTestCase()
         QSKIP("the simulated service owns /run/vantrelvpn, which needs root");
     QVERIFY2(QFile::exists(QStringLiteral(VANTRELVPN_PATH)), VANTRELVPN_PATH);
     QVERIFY2(QFile::exists(QStringLiteral(SIMSERVICE_PATH)), SIMSERVICE_PATH);
-    QVERIFY2(m_desktop.trayPanel().isValid(), "no tray host on the display");
+    QVERIFY2(traylessDesktop() || m_desktop.trayPanel().isValid(), "no tray host on the display");
     m_artifacts = environmentPath("E2E_ARTIFACTS");
     if (!m_artifacts.isEmpty())
         QDir().mkpath(m_artifacts);
@@ -474,6 +493,33 @@ void TestEndToEnd::themeAndLanguageSurviveRestart()
         Pixels::difference(grabWindow().copy(kTabBarArea), russianTabs) < 0.002, kUiTimeoutMs);
 }
 
+void TestEndToEnd::autostartSurvivesRestart()
+{
+    const QString entry = m_root + QStringLiteral("/config/autostart/vantrelvpn.desktop");
+    QFile::remove(entry);
+    QVERIFY(startSignedIn());
+    QVERIFY(openTab(kSettingsTab));
+    QVERIFY(scrollToEnd());
+    clickWindow(kAutostartSwitch);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(entry), kUiTimeoutMs);
+    QVERIFY(waitForPixel(kAutostartFill, kDarkSuccess));
+    QFile file(entry);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("\nExec=vantrelvpn --minimized\n"));
+
+    QVERIFY(quitFromTray());
+    QVERIFY(startApp());
+    QVERIFY(waitForWindow());
+    // The tabs show once the service has reported the user signed in.
+    QVERIFY(waitForPixel(kHomeTab.highlight, kDarkSurfaceAlt, kStartTimeoutMs));
+    QVERIFY(openTab(kSettingsTab));
+    QVERIFY(scrollToEnd());
+    QVERIFY(waitForPixel(kAutostartFill, kDarkSuccess));
+    clickWindow(kAutostartSwitch);
+    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(entry), kUiTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!Pixels::near(pixel(kAutostartFill), kDarkSuccess), kUiTimeoutMs);
+}
+
 void TestEndToEnd::diagnosticsAndSignOut()
 {
     QVERIFY(startSignedIn());
@@ -541,6 +587,36 @@ void TestEndToEnd::closeHidesToTray()
     m_desktop.click(m_desktop.trayPanel().center());
     QVERIFY(waitForWindow());
     QTRY_VERIFY_WITH_TIMEOUT(Pixels::count(grabWindow(), kDialArea, kDarkSuccess) > 2000, kUiTimeoutMs);
+}
+
+void TestEndToEnd::closeMinimisesWithoutTray()
+{
+    QVERIFY(startSignedIn());
+    const QString id = m_window.id;
+
+    // With no tray to hide it in, closing minimises: the window stays, the
+    // app keeps running.
+    clickWindow(kCloseButton);
+    QTRY_VERIFY_WITH_TIMEOUT(asksToBeIconic(id), kUiTimeoutMs);
+    QCOMPARE(m_app->state(), QProcess::Running);
+    QCOMPARE(m_desktop.window(kTitle, kWindowSize).id, id);
+
+    // A second start brings it back.
+    QProcess second;
+    second.start(QStringLiteral(VANTRELVPN_PATH), {});
+    QVERIFY(waitForExit(second));
+    QCOMPARE(second.exitCode(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!asksToBeIconic(id), kUiTimeoutMs);
+    QVERIFY(waitForWindow());
+
+    // Ctrl+Q quits as the tray popup's Quit would, and with the kill switch
+    // off the service is asked to shut down.
+    X11Desktop::run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+q")});
+    QVERIFY(waitForExit(*m_app));
+    QCOMPARE(m_app->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_app->exitCode(), 0);
+    QVERIFY(m_service->waitFor(QStringLiteral("client left"), kUiTimeoutMs));
+    QCOMPARE(m_service->count(QStringLiteral("command shutdown")), 1);
 }
 
 void TestEndToEnd::secondStartRaisesFirst_data()
