@@ -12,6 +12,8 @@ T.AbstractButton {
     property string statusText: ""
     property string timerText: ""
     property bool hintMode: true
+    // What the dial is drawn on: the glow's on-screen steps depend on it.
+    property color backdrop: appSettings.bg
 
     // Endless motion costs CPU even with nothing on screen, so it runs only
     // while the window is actually shown.
@@ -69,11 +71,13 @@ T.AbstractButton {
 
             // When the running breath began, on Date.now()'s clock.
             property double origin: 0
+            // The channel whose levels set the pace.
+            readonly property var channel: Breath.widestChannel(glow.color, root.backdrop)
 
             function advance() {
                 const ms = Date.now() - breath.origin
-                glow.opacity = Breath.opacityAt(ms)
-                breath.interval = Breath.nextStepIn(ms)
+                glow.opacity = Breath.shownAt(ms, breath.channel)
+                breath.interval = Breath.nextStepIn(ms, breath.channel)
             }
 
             running: glow.visible && root.onScreen

@@ -212,18 +212,25 @@ Item {
             verify(below.r > 0.2 && below.r < 0.9 && below.r === below.b, "shadow below: " + below);
         }
 
-        // Within a whole breath, the stepped glow is never more than one 8-bit
-        // level away from the animated one in any colour channel.
-        function test_steppedGlowLooksAnimated() {
+        // Within a whole breath, the glow stepped once per on-screen level is
+        // never more than one 8-bit level away from the animated one in any
+        // colour channel, in either theme.
+        function test_steppedGlowLooksAnimated_data() {
+            return [{ tag: "dark", dark: true }, { tag: "light", dark: false }];
+        }
+        function test_steppedGlowLooksAnimated(data) {
+            if (appSettings.darkTheme !== data.dark)
+                appSettings.toggleTheme();
             const [pair] = make(glowPair);
+            const channel = Breath.widestChannel(appSettings.success, appSettings.bg);
             let tick = 0;
-            let next = Breath.nextStepIn(0);
-            for (let ms = 0; ms <= 2 * Breath.halfMs; ms += 25) {
+            let next = Breath.nextStepIn(0, channel);
+            for (let ms = 0; ms <= 2 * Breath.halfMs; ms += 20) {
                 while (next <= ms) {
                     tick = next;
-                    next = tick + Breath.nextStepIn(tick);
+                    next = tick + Breath.nextStepIn(tick, channel);
                 }
-                pair.stepped = Breath.opacityAt(tick);
+                pair.stepped = Breath.shownAt(tick, channel);
                 pair.progress = ms / (2 * Breath.halfMs);
                 waitForRendering(pair);
                 const image = grabImage(pair);
@@ -231,6 +238,8 @@ Item {
                 const off = Math.max(Math.abs(a.r - b.r), Math.abs(a.g - b.g), Math.abs(a.b - b.b)) * 255;
                 verify(off < 1.5, ms + " ms: " + a + " against " + b);
             }
+            if (!data.dark)
+                appSettings.toggleTheme();
         }
 
     }
