@@ -7,7 +7,7 @@
 // where that path is free (scripts/bench.sh does).
 //
 // Usage: bench_idle --app <vantrelvpn> --service <vantrelvpn-simservice>
-//                   [--seconds N] [--json file]
+//                   [--seconds N] [--json file] [--case key ...]
 
 #include "BenchHost.h"
 #include "BenchReport.h"
@@ -111,7 +111,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption secondsOption(
         u"seconds"_s, u"Length of each quiet window (default 30)."_s, u"n"_s, u"30"_s);
     const QCommandLineOption jsonOption(u"json"_s, u"Also write the figures here."_s, u"file"_s);
-    parser.addOptions({appOption, serviceOption, secondsOption, jsonOption});
+    const QCommandLineOption caseOption(
+        u"case"_s, u"Measure only this case (repeatable; default all)."_s, u"key"_s);
+    parser.addOptions({appOption, serviceOption, secondsOption, jsonOption, caseOption});
     parser.addHelpOption();
     parser.process(app);
     if (!parser.isSet(appOption) || !parser.isSet(serviceOption))
@@ -128,7 +130,10 @@ int main(int argc, char *argv[])
     BenchReport report(u"idle"_s);
     report.add(u"seconds"_s, seconds, u"s per case"_s, 0);
     bool complete = true;
+    const QStringList only = parser.values(caseOption);
     for (const Case &c : cases) {
+        if (!only.isEmpty() && !only.contains(c.key))
+            continue;
         const Figures figures = measure(parser.value(appOption), parser.value(serviceOption), c, seconds);
         complete = complete && figures.cpuPercent >= 0;
         report.add(c.key + u"_cpu_percent"_s, figures.cpuPercent, u"% of one core"_s, 2);
