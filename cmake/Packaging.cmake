@@ -31,8 +31,9 @@ set(_manpage ${CMAKE_CURRENT_BINARY_DIR}/man/vantrelvpn.1.gz)
 set(_changelog ${CMAKE_CURRENT_BINARY_DIR}/doc/changelog.gz)
 add_custom_command(OUTPUT ${_manpage}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/man
-    COMMAND sh -c "\"$0\" < \"$1\" | \"$2\" -9n > \"$3\""
-        ${SCDOC} ${CMAKE_CURRENT_SOURCE_DIR}/packaging/vantrelvpn.1.scd ${GZIP} ${_manpage}
+    COMMAND sh -c "\"$0\" < \"$1\" > \"$2\""
+        ${SCDOC} ${CMAKE_CURRENT_SOURCE_DIR}/packaging/vantrelvpn.1.scd ${CMAKE_CURRENT_BINARY_DIR}/man/vantrelvpn.1
+    COMMAND ${GZIP} -9nf ${CMAKE_CURRENT_BINARY_DIR}/man/vantrelvpn.1
     DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/packaging/vantrelvpn.1.scd
     VERBATIM)
 add_custom_command(OUTPUT ${_changelog}
