@@ -7,12 +7,18 @@
 // half breath the channel where the two differ most moves through only
 // (high - low) times that gap of levels, some 17 to 20 with our palettes, and
 // the other channels through fewer. A timer sets the glow each time that
-// channel reaches its next level rather than an animation setting it every
-// frame (which has the scene graph draw 60 frames a second).
+// channel moves into the next pair of levels, showing the pair's middle, so
+// the glow is never more than one level from the eased curve, rather than an
+// animation setting it every frame (which has the scene graph draw 60 frames
+// a second). Each step redraws the whole window, which on a CPU-rendered
+// OpenGL scene graph costs several milliseconds: steps of two levels halve
+// that cost and stay within the one level nobody sees.
 
 const low = 0.05
 const high = 0.14
 const halfMs = 1600
+// Levels of the widest channel one step spans.
+const span = 2
 
 // Share of the way from low to high once `u` (0..1) of a half breath has
 // passed.
@@ -47,25 +53,30 @@ function opacityFor(channel, v) {
     return (v - channel.base) / channel.gap
 }
 
-// The opacity to draw ms after the breath began: the middle of the level the
-// widest channel of the animated glow shows then.
+// The middle of the step the widest channel is in at opacity a.
+function stepAt(channel, a) {
+    return span * Math.round(levelAt(channel, a) / span)
+}
+
+// The opacity to draw ms after the breath began: the middle of the step the
+// widest channel of the animated glow is in then.
 function shownAt(ms, channel) {
     const a = opacityAt(ms)
     if (Math.abs(channel.gap) < 1)
         return a
-    const middle = opacityFor(channel, Math.round(levelAt(channel, a)))
+    const middle = opacityFor(channel, stepAt(channel, a))
     return Math.min(high, Math.max(low, middle))
 }
 
 // Milliseconds from ms until the widest channel of the animated glow leaves
-// the level it shows at ms.
+// the step it is in at ms.
 function nextStepIn(ms, channel) {
     const cycle = ms % (2 * halfMs)
     const rising = cycle < halfMs
     if (Math.abs(channel.gap) < 1)
         return Math.ceil((rising ? halfMs : 2 * halfMs) - cycle)
-    const level = Math.round(levelAt(channel, opacityAt(ms)))
-    const edges = [opacityFor(channel, level - 0.5), opacityFor(channel, level + 0.5)]
+    const level = stepAt(channel, opacityAt(ms))
+    const edges = [opacityFor(channel, level - span / 2), opacityFor(channel, level + span / 2)]
     const bottom = Math.min(edges[0], edges[1])
     const top = Math.max(edges[0], edges[1])
     // Where the opacity next crosses an edge: ahead in this half, or else on
@@ -76,7 +87,7 @@ function nextStepIn(ms, channel) {
     else if (!rising && bottom <= low)
         upwards = true
     if (upwards ? top >= high : bottom <= low)
-        return 2 * halfMs // The whole breath shows one level.
+        return 2 * halfMs // The whole breath stays in one step.
     const u = Math.acos(1 - 2 * ((upwards ? top : bottom) - low) / (high - low)) / Math.PI
     let at = upwards ? u * halfMs : (2 - u) * halfMs
     if (at <= cycle)

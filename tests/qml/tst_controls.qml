@@ -212,9 +212,10 @@ Item {
             verify(below.r > 0.2 && below.r < 0.9 && below.r === below.b, "shadow below: " + below);
         }
 
-        // Within a whole breath, the glow stepped once per on-screen level is
-        // never more than one 8-bit level away from the animated one in any
-        // colour channel, in either theme.
+        // Within a whole breath, the glow stepped once per two on-screen levels is
+        // never more than two 8-bit levels away from the animated one in any
+        // colour channel, in either theme: one from the stepping, one more
+        // where the software scene graph rounds opacity to 8 bits.
         function test_steppedGlowLooksAnimated_data() {
             return [{ tag: "dark", dark: true }, { tag: "light", dark: false }];
         }
@@ -236,7 +237,7 @@ Item {
                 const image = grabImage(pair);
                 const [a, b] = [image.pixel(5, 5), image.pixel(15, 5)];
                 const off = Math.max(Math.abs(a.r - b.r), Math.abs(a.g - b.g), Math.abs(a.b - b.b)) * 255;
-                verify(off < 1.5, ms + " ms: " + a + " against " + b);
+                verify(off < 2.5, ms + " ms: " + a + " against " + b);
             }
             if (!data.dark)
                 appSettings.toggleTheme();
