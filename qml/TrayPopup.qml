@@ -110,9 +110,9 @@ Window {
                 spacing: 9
 
                 Image {
-                    source: "qrc:/logo.png"
-                    sourceSize.width: 40
-                    sourceSize.height: 40
+                    source: "qrc:/logo.svg"
+                    sourceSize.width: 20
+                    sourceSize.height: 20
                     Layout.preferredWidth: 20
                     Layout.preferredHeight: 20
                     fillMode: Image.PreserveAspectFit

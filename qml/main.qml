@@ -200,9 +200,10 @@ ApplicationWindow {
                         anchors.verticalCenter: parent.verticalCenter
                         width: 22
                         height: 22
-                        source: "qrc:/logo.png"
-                        sourceSize.width: 44
-                        sourceSize.height: 44
+                        // Drawn from the vector source at the screen's pixel ratio.
+                        source: "qrc:/logo.svg"
+                        sourceSize.width: 22
+                        sourceSize.height: 22
                         fillMode: Image.PreserveAspectFit
                         smooth: true
                         mipmap: true

@@ -20,7 +20,8 @@ namespace {
 const auto kApplicationName = QLatin1String("VantrelVPN");
 const auto kOrganizationName = QLatin1String("Vantrel");
 const auto kApplicationVersion = QLatin1String("0.5.12");
-const auto kWindowIcon = QLatin1String(":/icon.png");
+const auto kWindowIcon = QLatin1String(":/icon.svg");
+const auto kWindowIconBitmap = QLatin1String(":/icon.png");
 const auto kMinimizedOption = QLatin1String("--minimized");
 const char *const kBundledFonts[] = {
     ":/fonts/SF-Pro-Text-Regular.otf",
@@ -69,7 +70,10 @@ void AppStartup::prepareApplication()
     QApplication::setApplicationVersion(kApplicationVersion);
     // Closing the window hides or minimises it; only a quit request ends the process.
     QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setWindowIcon(QIcon(kWindowIcon));
+    // The vector source draws sharp at every size; without Qt's SVG icon
+    // engine the icon is null and the bitmap stands in.
+    QIcon icon(kWindowIcon);
+    QApplication::setWindowIcon(icon.isNull() ? QIcon(kWindowIconBitmap) : icon);
     SceneGraphChoice().apply();
 }
 
@@ -107,6 +111,13 @@ int AppStartup::run(int &argc, char **argv)
     // Started minimised, the window waits hidden in the tray; where there is no tray it waits minimised,
     // since a hidden one could not be found again.
     auto *shownWindow = qobject_cast<QWindow *>(window);
+    // Tiling Wayland compositors (sway, Hyprland) float a window of fixed size
+    // and tile any other across the screen. A frameless window has no resize
+    // edges on Wayland anyway, so there it keeps the size it is drawn for.
+    if (shownWindow && QGuiApplication::platformName() == u"wayland") {
+        shownWindow->setMinimumSize(shownWindow->size());
+        shownWindow->setMaximumSize(shownWindow->size());
+    }
     if (!minimized)
         QMetaObject::invokeMethod(window, "showAndRaise");
     else if (shownWindow && !wiring.trayManager()->isTrayAvailable())

@@ -4,12 +4,16 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QImageReader>
 #include <QPainter>
 #include <QPixmap>
 
 namespace {
 
+// The designed 32 px icon, and the same drawing at twice the size for
+// panels at a device pixel ratio of 2.
 constexpr int IconSize = 32;
+constexpr int IconScales[] = {1, 2};
 const QRect DotRect(19, 19, 11, 11);
 constexpr int MessageMilliseconds = 4000;
 
@@ -23,6 +27,21 @@ QColor dotColour(const QString &state)
     if (state == u"failed")
         return QColor(0xE5, 0x54, 0x4B);
     return QColor(0x99, 0xA0, 0xAC);
+}
+
+// The artwork at `size`, aspect kept: rendered from its vector source, or,
+// where Qt's SVG image plugin is missing, scaled from the bitmap.
+QImage artwork(int size)
+{
+    QImageReader vector(QStringLiteral(":/icon.svg"));
+    if (vector.canRead()) {
+        vector.setScaledSize(vector.size().scaled(size, size, Qt::KeepAspectRatio));
+        const QImage image = vector.read();
+        if (!image.isNull())
+            return image;
+    }
+    const QImage bitmap(QStringLiteral(":/icon.png"));
+    return bitmap.isNull() ? bitmap : bitmap.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 
 } // namespace
@@ -108,22 +127,22 @@ void TrayManager::onActivated(QSystemTrayIcon::ActivationReason reason)
 
 void TrayManager::redraw()
 {
-    QPixmap pixmap(IconSize, IconSize);
-    pixmap.fill(Qt::transparent);
-    {
+    QIcon icon;
+    for (const int scale : IconScales) {
+        const int size = IconSize * scale;
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
         QPainter painter(&pixmap);
         painter.setRenderHint(QPainter::Antialiasing);
         // A missing image leaves the dot alone, which still shows the state.
-        const QPixmap image(QStringLiteral(":/icon.png"));
-        if (!image.isNull()) {
-            painter.drawPixmap(
-                0, 0, image.scaled(IconSize, IconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-        }
+        painter.drawImage(0, 0, artwork(size));
         painter.setPen(Qt::NoPen);
         painter.setBrush(dotColour(m_state));
-        painter.drawEllipse(DotRect);
+        painter.drawEllipse(QRect(DotRect.topLeft() * scale, DotRect.size() * scale));
+        painter.end();
+        icon.addPixmap(pixmap);
     }
-    m_tray->setIcon(QIcon(pixmap));
+    m_tray->setIcon(icon);
 
     const QString base = m_version.isEmpty() ? QStringLiteral("VantrelVPN")
                                              : QStringLiteral("VantrelVPN v%1").arg(m_version);

@@ -19,9 +19,9 @@ QSystemTrayIcon *trayOf(const TrayManager &manager)
     return manager.findChild<QSystemTrayIcon *>();
 }
 
-QImage imageOf(const TrayManager &manager)
+QImage imageOf(const TrayManager &manager, int size)
 {
-    return trayOf(manager)->icon().pixmap(32, 32).toImage();
+    return trayOf(manager)->icon().pixmap(size, size).toImage();
 }
 
 } // namespace
@@ -72,11 +72,17 @@ void TestTrayManager::stateInDotAndTooltip()
         manager.setVpnState(state);
     }
 
-    const QImage image = imageOf(manager);
-    QCOMPARE(image.size(), QSize(32, 32));
-    QCOMPARE(image.pixelColor(24, 24), colour); // centre of the dot
-    QCOMPARE(image.pixelColor(16, 12).alpha(), 255); // the shield of :/icon.png
-    QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
+    // The designed 32 px drawing and the one at twice the size, for 2x panels.
+    QCOMPARE(trayOf(manager)->icon().availableSizes(), (QList<QSize> {{32, 32}, {64, 64}}));
+    for (const int scale : {1, 2}) {
+        const QImage image = imageOf(manager, 32 * scale);
+        QCOMPARE(image.size(), QSize(32, 32) * scale);
+        // Centre and left part of the dot, which keeps to twice the geometry.
+        QCOMPARE(image.pixelColor(24 * scale, 24 * scale), colour);
+        QCOMPARE(image.pixelColor(20 * scale, 24 * scale), colour);
+        QCOMPARE(image.pixelColor(16 * scale, 12 * scale).alpha(), 255); // the shield
+        QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
+    }
     QCOMPARE(trayOf(manager)->toolTip(), u"VantrelVPN — "_s + (state.isNull() ? u"disconnected"_s : state));
 }
 
