@@ -3,40 +3,95 @@
 #include <QColor>
 #include <QImage>
 #include <QList>
+#include <QMap>
 #include <QPoint>
 #include <QRect>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class QProcess;
+
 // What a user sees and does on the test display, from outside the app: windows
-// found by title and size through xdotool and xwininfo, pixels read from the
-// screen, clicks and wheel turns sent as real pointer events.
+// found by title and size, pixels read from the screen, clicks and wheel turns
+// sent as real pointer events. The session (E2E_DESKTOP of session.sh) is X11
+// with an XEmbed tray host (xdotool, xwininfo), X11 with a StatusNotifierItem
+// panel and a notification server on a session bus, or Wayland on sway
+// (swaymsg, grim, a virtual pointer) with the same bus services.
 class X11Desktop
 {
 public:
+    enum class Kind { XEmbed, Sni, Wayland };
+
     struct Window
     {
         QString id;
         QRect geometry;
     };
 
+    // The app's StatusNotifierItem as the panel reads it over D-Bus.
+    struct TrayItem
+    {
+        QString service; // empty: not registered with the watcher
+        QString path;
+        QString title;
+        QString toolTip;
+        QMap<int, QImage> pixmaps; // by width
+    };
+    struct Notification
+    {
+        QString summary;
+        QString body;
+    };
+
+    X11Desktop();
+    ~X11Desktop();
+    [[nodiscard]] Kind kind() const { return m_kind; }
+    [[nodiscard]] static QRect screen() { return {0, 0, 1280, 800}; }
+
     // Windows titled exactly `title`, mapped or not.
     [[nodiscard]] QList<Window> windows(const QString &title) const;
     // The one window of that title and size, or an empty id.
     [[nodiscard]] Window window(const QString &title, const QSize &size) const;
     [[nodiscard]] bool isViewable(const QString &id) const;
-    // The tray host's panel, where the app's icon is the only one embedded.
+    // The panel of the tray host (trayer, xfce4-panel, swaybar).
     [[nodiscard]] QRect trayPanel() const;
+    // Where the app's icon is drawn in the panel.
+    [[nodiscard]] QRect trayIcon() const;
+    // A primary and a secondary click on the tray icon. The panels hosting
+    // StatusNotifierItems turn them into the item's Activate and ContextMenu
+    // calls (xfce4-panel only the first: the second is the call itself).
+    void activateTray() const;
+    void openTrayMenu() const;
+    [[nodiscard]] TrayItem trayItem() const;
+    // What the notification server has received since the last call to
+    // forgetNotifications(), oldest first.
+    [[nodiscard]] QList<Notification> notifications() const;
+    void forgetNotifications();
 
     // A picture of the screen area, as drawn now.
     [[nodiscard]] QImage grab(const QRect &area) const;
 
+    // Gives the window the input focus, as a window manager does when it is
+    // clicked (the X11 sessions run none).
+    void focus(const Window &window) const;
     void click(const QPoint &screenPos, int button = 1) const;
+    // Presses the left button at `from`, moves to `to` in steps and lets go.
+    void drag(const QPoint &from, const QPoint &to) const;
     void scroll(const QPoint &screenPos, int steps) const;
     // Moves the pointer off every window, so no hover look is in a picture.
     void parkPointer() const;
 
     static QString run(const QString &program, const QStringList &arguments, int *exitCode = nullptr);
+
+private:
+    void pointer(const QStringList &commands) const;
+    [[nodiscard]] QList<Notification> history() const;
+
+    Kind m_kind = Kind::XEmbed;
+    int m_notificationsSeen = 0;
+    mutable std::unique_ptr<QProcess> m_pointer; // the Wayland virtual pointer
 };
 
 // Pixel helpers for pictures from X11Desktop::grab.

@@ -1,11 +1,14 @@
 // End-to-end checks of the real vantrelvpn binary against the simulated VPN
-// service on the real socket paths, in a private X session with a tray host
-// (see session.sh). The app is driven the way a user drives it: pointer
+// service on the real socket paths, in a private desktop session with a tray
+// host (see session.sh: X11 with an XEmbed tray, X11 with a StatusNotifierItem
+// panel, or Wayland). The app is driven the way a user drives it: pointer
 // clicks on the window, the tray icon and its popup; what it shows is read
 // back from the screen's pixels, what it did from the service's log, the
-// settings file and the statistics database.
+// settings file, the statistics database, the tray item and notifications on
+// the session bus.
 
 #include "ServiceProcess.h"
+#include "StringTable.h"
 #include "X11Desktop.h"
 
 #include <QDate>
@@ -13,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -36,6 +40,12 @@ const QColor kDarkSuccess(0x34, 0xC9, 0x8E);
 const QColor kDarkAccent(0x4C, 0x84, 0xF1);
 const QColor kDarkDanger(0xE5, 0x54, 0x4B);
 const QColor kDarkWarning(0xE8, 0xB3, 0x4B);
+// The tray icon's state dot.
+const QColor kDotGrey(0x99, 0xA0, 0xAC);
+const QColor kDotGreen(0x34, 0xC9, 0x8E);
+const QColor kDotAmber(0xE8, 0xB3, 0x4B);
+// The Wayland session's desktop background (session.sh).
+const QColor kWaylandBackground(0x5A, 0x7D, 0x9A);
 // The primary button's gradient, from accentStrong to accent, within 25.
 const QColor kPrimaryFill(95, 145, 245);
 constexpr int kPrimaryTolerance = 25;
@@ -138,6 +148,10 @@ private slots:
     void reconnectsAfterServiceRestart();
     void refusedAccessShowsDialog();
     void noticeWhileServiceIsAway();
+    void trayPopupClosesOnFocusLoss();
+    void trayItemFollowsState_data();
+    void trayItemFollowsState();
+    void windowShowsAndDrags();
 
 private:
     bool startApp(const QStringList &arguments = {});
@@ -149,6 +163,7 @@ private:
     bool waitForPixel(const QPoint &windowPos, const QColor &colour, int timeoutMs = kUiTimeoutMs);
     void clickWindow(const QPoint &windowPos, int button = 1);
     bool scrollToEnd();
+    X11Desktop::Window openTrayPopup();
     bool quitFromTray();
     QString settingsPath() const;
     QString statsPath() const;
@@ -185,6 +200,7 @@ void TestEndToEnd::init()
     m_service = new ServiceProcess(QStringLiteral(SIMSERVICE_PATH), this);
     m_window = {};
     m_desktop.parkPointer();
+    m_desktop.forgetNotifications();
     qunsetenv("E2E_BROWSER_ACTION");
 }
 
@@ -195,7 +211,7 @@ void TestEndToEnd::cleanup()
         QString name = QString::fromLatin1(QTest::currentTestFunction());
         if (QTest::currentDataTag())
             name += u'-' + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_');
-        m_desktop.grab(QRect(0, 0, 1280, 800)).save(m_artifacts + u'/' + name + QStringLiteral(".png"));
+        m_desktop.grab(X11Desktop::screen()).save(m_artifacts + u'/' + name + QStringLiteral(".png"));
     }
     QString appOutput;
     if (m_app) {
@@ -305,12 +321,11 @@ bool TestEndToEnd::scrollToEnd()
         kUiTimeoutMs);
 }
 
-// Opens the popup with a right click on the tray icon and presses its quit
-// button; true when the process then ends with exit code 0.
-bool TestEndToEnd::quitFromTray()
+// Opens the popup with a right click on the tray icon; an empty id when it
+// did not open.
+X11Desktop::Window TestEndToEnd::openTrayPopup()
 {
-    const QRect panel = m_desktop.trayPanel();
-    m_desktop.click(panel.center(), 3);
+    m_desktop.openTrayMenu();
     X11Desktop::Window popup;
     if (!QTest::qWaitFor(
             [&] {
@@ -319,8 +334,18 @@ bool TestEndToEnd::quitFromTray()
             },
             kUiTimeoutMs)) {
         qWarning("the tray popup did not open");
-        return false;
+        return {};
     }
+    return popup;
+}
+
+// Opens the popup and presses its quit button; true when the process then
+// ends with exit code 0.
+bool TestEndToEnd::quitFromTray()
+{
+    const X11Desktop::Window popup = openTrayPopup();
+    if (popup.id.isEmpty())
+        return false;
     m_desktop.click(popup.geometry.topLeft() + kPopupQuit);
     m_desktop.parkPointer();
     if (!waitForExit(*m_app)) {
@@ -583,10 +608,13 @@ void TestEndToEnd::closeHidesToTray()
     QCOMPARE(m_app->state(), QProcess::Running);
     QCOMPARE(m_service->count(QStringLiteral("command disconnect")), 0);
 
-    // A left click on the tray icon brings it back as it was.
-    m_desktop.click(m_desktop.trayPanel().center());
+    // A left click on the tray icon brings it back as it was, and another
+    // hides it again.
+    m_desktop.activateTray();
     QVERIFY(waitForWindow());
     QTRY_VERIFY_WITH_TIMEOUT(Pixels::count(grabWindow(), kDialArea, kDarkSuccess) > 2000, kUiTimeoutMs);
+    m_desktop.activateTray();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_desktop.isViewable(m_window.id), kUiTimeoutMs);
 }
 
 void TestEndToEnd::closeMinimisesWithoutTray()
@@ -787,6 +815,107 @@ void TestEndToEnd::noticeWhileServiceIsAway()
     // It stops: the notice is back.
     m_service->stop();
     QTRY_VERIFY_WITH_TIMEOUT(noticePixels() > 300, kUiTimeoutMs);
+}
+
+void TestEndToEnd::trayPopupClosesOnFocusLoss()
+{
+    QVERIFY(startSignedIn());
+    const QRect icon = m_desktop.trayIcon();
+    QVERIFY(!icon.isEmpty());
+    const X11Desktop::Window popup = openTrayPopup();
+    QVERIFY(!popup.id.isEmpty());
+    if (m_desktop.kind() == X11Desktop::Kind::Wayland) {
+        // No client places its windows on Wayland: the compositor centres the
+        // popup in the area its bar leaves free.
+        const QPoint centre(X11Desktop::screen().width() / 2, (X11Desktop::screen().height() - 32) / 2);
+        QVERIFY2((popup.geometry.center() - centre).manhattanLength() < 8,
+            qPrintable(QStringLiteral("popup at %1,%2").arg(popup.geometry.x()).arg(popup.geometry.y())));
+    } else {
+        // By the icon (XEmbed) or the pointer on it (StatusNotifierItem), within the gap.
+        QVERIFY2(popup.geometry.adjusted(-40, -40, 40, 40).contains(icon.center()),
+            qPrintable(QStringLiteral("popup at %1,%2").arg(popup.geometry.x()).arg(popup.geometry.y())));
+    }
+
+    // The main window takes the focus, and the popup goes.
+    m_desktop.focus(m_window);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_desktop.isViewable(popup.id), kUiTimeoutMs);
+    QVERIFY(m_desktop.isViewable(m_window.id));
+}
+
+void TestEndToEnd::trayItemFollowsState_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::newRow("English") << QStringLiteral("en");
+    QTest::newRow("Russian") << QStringLiteral("ru");
+}
+
+void TestEndToEnd::trayItemFollowsState()
+{
+    QFETCH(QString, language);
+    QSettings(settingsPath(), QSettings::IniFormat).setValue(QStringLiteral("ui/language"), language);
+    const QVariantMap texts = StringTable::forLanguage(language);
+    QVERIFY(startSignedIn());
+
+    // The panel's view of the item: its tooltip and the dot of both pixmaps.
+    X11Desktop::TrayItem item;
+    const auto shows = [&](const QString &state, const QColor &dot) {
+        item = m_desktop.trayItem();
+        const QRegularExpression toolTip(QStringLiteral("^VantrelVPN v\\S+ — %1$").arg(state));
+        return (state.isEmpty() || toolTip.match(item.toolTip).hasMatch()) && item.pixmaps.contains(32) && item.pixmaps.contains(64)
+            && Pixels::near(item.pixmaps.value(32).pixel(24, 24), dot)
+            && Pixels::near(item.pixmaps.value(64).pixel(48, 48), dot)
+            && Pixels::near(item.pixmaps.value(64).pixel(40, 48), dot);
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(shows(QStringLiteral("disconnected"), kDotGrey), qPrintable(item.toolTip), kUiTimeoutMs);
+    QVERIFY(!item.service.isEmpty());
+    QCOMPARE(item.title, kTitle);
+
+    clickWindow(kDial);
+    QVERIFY(m_service->waitFor(QStringLiteral("state connected"), kUiTimeoutMs));
+    QTRY_VERIFY2_WITH_TIMEOUT(shows(QStringLiteral("connected"), kDotGreen), qPrintable(item.toolTip), kUiTimeoutMs);
+    m_service->control(QStringLiteral("reconnecting 1"));
+    QVERIFY(m_service->waitFor(QStringLiteral("state reconnecting"), kUiTimeoutMs));
+    // While a notification is fresh (4 s) Qt makes it the item's tooltip.
+    QTRY_VERIFY2_WITH_TIMEOUT(shows({}, kDotAmber), qPrintable(item.toolTip), kUiTimeoutMs);
+    QVERIFY(m_service->waitFor(QStringLiteral("state connected"), kUiTimeoutMs, 2));
+    clickWindow(kDial);
+    QVERIFY(m_service->waitFor(QStringLiteral("state disconnected"), kUiTimeoutMs));
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        shows(QStringLiteral("disconnected"), kDotGrey), qPrintable(item.toolTip), kUiTimeoutMs);
+
+    // One notification for each new state that has one, in the app's language.
+    const auto expected = [&](const char *key) {
+        return QStringLiteral("VantrelVPN: ") + texts.value(QLatin1String(key)).toString();
+    };
+    const QStringList wanted {expected("notifyConnected"), expected("notifyReconnecting"), expected("notifyConnected")};
+    QStringList received;
+    const auto receivedNow = [&] {
+        received.clear();
+        const QList<X11Desktop::Notification> notifications = m_desktop.notifications();
+        for (const X11Desktop::Notification &notification : notifications)
+            received.append(notification.summary + QStringLiteral(": ") + notification.body);
+        return received;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(receivedNow(), wanted, kUiTimeoutMs);
+}
+
+// Wayland only: the window floats at its size with its rounded corners
+// transparent, and its title bar moves it through the compositor.
+void TestEndToEnd::windowShowsAndDrags()
+{
+    QVERIFY(startSignedIn());
+    QVERIFY(Pixels::near(pixel(QPoint(1, 1)), kWaylandBackground, 16));
+    QVERIFY(Pixels::near(pixel(QPoint(12, 12)), kWaylandBackground, 16));
+    QVERIFY(Pixels::near(pixel(kBackgroundProbe), kDarkBg));
+
+    const QRect before = m_window.geometry;
+    const QPoint grip = before.topLeft() + QPoint(230, 20);
+    m_desktop.drag(grip, grip + QPoint(-300, -40));
+    m_desktop.parkPointer();
+    QTRY_COMPARE_WITH_TIMEOUT(
+        m_desktop.window(kTitle, kWindowSize).geometry.topLeft(), before.topLeft() + QPoint(-300, -40), kUiTimeoutMs);
+    QVERIFY(waitForWindow());
+    QVERIFY(Pixels::near(pixel(QPoint(1, 1)), kWaylandBackground, 16));
 }
 
 QTEST_MAIN(TestEndToEnd)
