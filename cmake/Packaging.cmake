@@ -81,9 +81,13 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://vantrel.com/")
 # Shared libraries come from dpkg-shlibdeps; what is loaded at run time
-# (QML modules, the SQLite driver, the symbol font) is named here.
+# (QML modules, the SQLite driver, the SVG image plugin, the symbol font) is
+# named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6sql6-sqlite, qml6-module-qtqml, qml6-module-qtqml-workerscript, qml6-module-qtquick, qml6-module-qtquick-window, qml6-module-qtquick-controls, qml6-module-qtquick-templates, qml6-module-qtquick-layouts, qml6-module-qt5compat-graphicaleffects, fonts-noto-core | fonts-dejavu-core")
+    "libqt6sql6-sqlite, libqt6svg6, qml6-module-qtqml, qml6-module-qtqml-workerscript, qml6-module-qtquick, qml6-module-qtquick-window, qml6-module-qtquick-controls, qml6-module-qtquick-templates, qml6-module-qtquick-layouts, qml6-module-qt5compat-graphicaleffects, fonts-noto-core | fonts-dejavu-core")
+# Native Wayland sessions need Qt's Wayland platform plugin; without it the
+# app runs through XWayland.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

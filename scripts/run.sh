@@ -5,7 +5,9 @@
 #
 # With a display the app runs in the foreground as the invoking user; quit it
 # from the tray. Without one, both run under Xvfb and a screenshot tour of the
-# main screens is written to $TOUR_DIR (default ./tour).
+# main screens is written to $TOUR_DIR (default ./tour); with QT_SCALE_FACTOR
+# set (e.g. 2) the tour is drawn at that device pixel ratio on a screen as many
+# times larger.
 #
 # While it runs, lines written to $SIM_CONTROL (default
 # /run/vantrelvpn-sim.control) inject faults into the simulated service, e.g.
@@ -54,7 +56,10 @@ export XDG_RUNTIME_DIR=$scratch/runtime XDG_CONFIG_HOME=$scratch/config XDG_DATA
 # The tour confirms the sign-in page itself; no browser needs to open.
 export BROWSER=true
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
-xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+# The same logical screen at every scale: 1280 by 800 device-independent pixels.
+scale=${QT_SCALE_FACTOR:-1}
+screen=$(awk -v s="$scale" 'BEGIN { printf "%dx%d", 1280 * s, 800 * s }')
+xvfb-run -a -s "-screen 0 ${screen}x24" bash -c '
     trayer --edge bottom --align right --widthtype request --height 32 --SetDockType false \
         --expand true --transparent false --tint 0x333333 >/dev/null 2>&1 &
     tray=$!

@@ -29,6 +29,7 @@ constexpr int kIconBlueTolerance = 50;
 // sway's bar along the bottom of the Wayland screen (session.sh).
 constexpr int kSwayBarHeight = 32;
 constexpr int kDragSettleMs = 300;
+constexpr int kPointerRestMs = 100;
 
 QByteArray output(const QString &program, const QStringList &arguments, int *exitCode = nullptr)
 {
@@ -251,13 +252,13 @@ QRect X11Desktop::trayIcon() const
     // While a notification is fresh the panel may draw an attention icon
     // in its place.
     QRect icon;
-    QTest::qWaitFor(
+    const bool found = QTest::qWaitFor(
         [&] {
             icon = Pixels::bounds(grab(panel), QRect(QPoint(), panel.size()), kIconBlue, kIconBlueTolerance);
             return !icon.isEmpty();
         },
         kToolTimeoutMs);
-    return icon.isEmpty() ? icon : icon.translated(panel.topLeft());
+    return found ? icon.translated(panel.topLeft()) : QRect();
 }
 
 X11Desktop::TrayItem X11Desktop::trayItem() const
@@ -391,8 +392,11 @@ void X11Desktop::focus(const Window &window) const
 void X11Desktop::click(const QPoint &screenPos, int button) const
 {
     if (m_kind == Kind::Wayland) {
-        const QString move = QStringLiteral("move %1 %2").arg(screenPos.x()).arg(screenPos.y());
-        pointer({move, QStringLiteral("down %1").arg(button), QStringLiteral("up %1").arg(button)});
+        // A press arriving with the pointer's entry into a surface that has
+        // just been mapped goes astray in Qt; a hand never is that quick.
+        pointer({QStringLiteral("move %1 %2").arg(screenPos.x()).arg(screenPos.y())});
+        QTest::qWait(kPointerRestMs);
+        pointer({QStringLiteral("down %1").arg(button), QStringLiteral("up %1").arg(button)});
         return;
     }
     run(kXdotool,

@@ -278,8 +278,14 @@ xembed | none | sni)
     ;;
 esac
 case "$desktop" in
-xembed) start_xembed_tray || exit 75 ;;
-none) ;;
+xembed | none)
+    # No session bus, and none started on demand by D-Bus's X11 autolaunch
+    # either (it would outlive the session).
+    export DBUS_SESSION_BUS_ADDRESS=disabled:
+    if [ "$desktop" = xembed ]; then
+        start_xembed_tray || exit 75
+    fi
+    ;;
 sni) { start_bus && start_xfce_panel && start_notifications; } || exit 75 ;;
 wayland) { start_bus && start_sway && start_notifications; } || exit 75 ;;
 esac

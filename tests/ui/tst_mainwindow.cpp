@@ -241,6 +241,13 @@ private slots:
         emit tray->showRequested();
         QVERIFY(!popup->isVisible());
         QTRY_VERIFY(m_ui->window()->isVisible());
+
+        // A window of its own: it closes when the main window takes the focus.
+        QCOMPARE(popup->transientParent(), nullptr);
+        emit tray->popupRequested(300, 400);
+        QTRY_VERIFY(popup->isActive());
+        m_ui->window()->requestActivate();
+        QTRY_VERIFY(!popup->isVisible());
     }
 
     // Ctrl+Q works in both windows, takes the tray popup's quit path, and the
