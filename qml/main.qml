@@ -103,7 +103,7 @@ ApplicationWindow {
     Binding {
         target: pingProber
         property: "active"
-        value: root.visible || (trayPopup.item?.visible ?? false)
+        value: root.visible || (root.trayPopup?.visible ?? false)
     }
 
     // Quits from either window, through the tray popup's own quit path.
@@ -125,28 +125,37 @@ ApplicationWindow {
         target: trayManager
 
         function onPopupRequested(anchorX, anchorY) {
-            trayPopup.active = true
-            if (trayPopup.item.visible)
-                trayPopup.item.hide()
+            if (!root.trayPopup)
+                root.trayPopup = trayPopupComponent.createObject(trayPopupOwner)
+            if (root.trayPopup.visible)
+                root.trayPopup.hide()
             else
-                trayPopup.item.openAt(anchorX, anchorY)
+                root.trayPopup.openAt(anchorX, anchorY)
         }
         function onShowRequested() {
-            trayPopup.item?.hide()
+            root.trayPopup?.hide()
         }
     }
 
     // Made on first use: most starts never open it, and a window costs its
     // document, its scene graph and its surface before the first frame.
-    Loader {
-        id: trayPopup
+    // A separate top-level window, owned by a plain object: Qt makes a window
+    // made by an item (a Loader) or the main window the transient child of
+    // the main window, also over `transientParent: null`. Tied to it, the
+    // popup would be managed (and hidden) along with the main window and
+    // would count as active while the main window has the focus, so a click
+    // into the main window would not close it.
+    property TrayPopup trayPopup: null
 
-        active: false
-        sourceComponent: TrayPopup {
+    QtObject {
+        id: trayPopupOwner
+    }
+
+    Component {
+        id: trayPopupComponent
+
+        TrayPopup {
             objectName: "trayPopup"
-            // A separate top-level window: tied to the main window as its
-            // transient child it would be managed (and hidden) along with it.
-            transientParent: null
         }
     }
 
