@@ -389,6 +389,17 @@ void X11Desktop::focus(const Window &window) const
         run(kXdotool, {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window.id});
 }
 
+bool X11Desktop::hasFocus(const Window &window) const
+{
+    if (m_kind != Kind::Wayland)
+        return !window.id.isEmpty() && run(kXdotool, {QStringLiteral("getwindowfocus")}).trimmed() == window.id;
+    const QList<QJsonObject> nodes = swayWindows();
+    return std::any_of(nodes.cbegin(), nodes.cend(), [&](const QJsonObject &node) {
+        return QString::number(node.value(QLatin1String("id")).toInteger()) == window.id
+            && node.value(QLatin1String("focused")).toBool();
+    });
+}
+
 void X11Desktop::click(const QPoint &screenPos, int button) const
 {
     if (m_kind == Kind::Wayland) {

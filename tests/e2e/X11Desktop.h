@@ -76,6 +76,7 @@ public:
     // Gives the window the input focus, as a window manager does when it is
     // clicked (the X11 sessions run none).
     void focus(const Window &window) const;
+    [[nodiscard]] bool hasFocus(const Window &window) const;
     void click(const QPoint &screenPos, int button = 1) const;
     // Presses the left button at `from`, moves to `to` in steps and lets go.
     void drag(const QPoint &from, const QPoint &to) const;

@@ -608,13 +608,17 @@ void TestEndToEnd::closeHidesToTray()
     QCOMPARE(m_app->state(), QProcess::Running);
     QCOMPARE(m_service->count(QStringLiteral("command disconnect")), 0);
 
-    // A left click on the tray icon brings it back as it was, and another
-    // hides it again.
+    // A left click on the tray icon brings it back as it was, with the
+    // focus, and on the panels' Activate another hides it again. (A click on
+    // an XEmbed icon lets Qt focus the icon's own window first.)
     m_desktop.activateTray();
     QVERIFY(waitForWindow());
     QTRY_VERIFY_WITH_TIMEOUT(Pixels::count(grabWindow(), kDialArea, kDarkSuccess) > 2000, kUiTimeoutMs);
-    m_desktop.activateTray();
-    QTRY_VERIFY_WITH_TIMEOUT(!m_desktop.isViewable(m_window.id), kUiTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(m_desktop.hasFocus(m_window), kUiTimeoutMs);
+    if (m_desktop.kind() != X11Desktop::Kind::XEmbed) {
+        m_desktop.activateTray();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_desktop.isViewable(m_window.id), kUiTimeoutMs);
+    }
 }
 
 void TestEndToEnd::closeMinimisesWithoutTray()
