@@ -2,6 +2,7 @@
 
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QGuiApplication>
@@ -307,24 +308,38 @@ QList<X11Desktop::Notification> X11Desktop::history() const
                                 .toArray();
     QList<Notification> found;
     const auto field = [](const QJsonObject &entry, const char *name) {
-        return entry.value(QLatin1String(name)).toObject().value(QLatin1String("data")).toString();
+        return entry.value(QLatin1String(name)).toObject().value(QLatin1String("data")).toVariant();
     };
     // Newest first in dunst's history.
     for (qsizetype i = data.size() - 1; i >= 0; --i) {
         const QJsonObject entry = data.at(i).toObject();
-        found.append(Notification {field(entry, "summary"), field(entry, "body")});
+        found.append(Notification {field(entry, "summary").toString(), field(entry, "body").toString(),
+            field(entry, "id").toInt()});
     }
     return found;
 }
 
 QList<X11Desktop::Notification> X11Desktop::notifications() const
 {
-    return history().mid(m_notificationsSeen);
+    // A server started anew (it is started on demand) counts from 1 again.
+    const bool sameServer = notificationServer() == m_notificationServer;
+    QList<Notification> found = history();
+    found.removeIf([&](const Notification &entry) { return sameServer && entry.id <= m_notificationsSeen; });
+    return found;
 }
 
 void X11Desktop::forgetNotifications()
 {
-    m_notificationsSeen = m_kind == Kind::XEmbed ? 0 : int(history().size());
+    if (m_kind == Kind::XEmbed)
+        return;
+    m_notificationServer = notificationServer();
+    const QList<Notification> seen = history();
+    m_notificationsSeen = seen.isEmpty() ? 0 : seen.constLast().id;
+}
+
+uint X11Desktop::notificationServer()
+{
+    return QDBusConnection::sessionBus().interface()->servicePid(QStringLiteral("org.freedesktop.Notifications"));
 }
 
 void X11Desktop::activateTray() const

@@ -43,6 +43,7 @@ public:
     {
         QString summary;
         QString body;
+        int id = 0; // counted up by the server
     };
 
     X11Desktop();
@@ -89,8 +90,10 @@ public:
 private:
     void pointer(const QStringList &commands) const;
     [[nodiscard]] QList<Notification> history() const;
+    [[nodiscard]] static uint notificationServer();
 
     Kind m_kind = Kind::XEmbed;
+    uint m_notificationServer = 0;
     int m_notificationsSeen = 0;
     mutable std::unique_ptr<QProcess> m_pointer; // the Wayland virtual pointer
 };

@@ -292,9 +292,10 @@ esac
 
 # Qt joins the accessibility bus only if it exists when the app starts, so
 # it is started (by asking the registry for the desktop) before the program,
-# on the desktop's session bus or, on xembed, one of its own.
+# on the desktop's session bus or, on the X11 desktops without one, one of
+# its own.
 if [ "${E2E_ATSPI:-0}" = 1 ]; then
-    if [ "$desktop" = xembed ]; then
+    if [ "$desktop" = xembed ] || [ "$desktop" = none ]; then
         start_bus || exit 75
     fi
     export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
