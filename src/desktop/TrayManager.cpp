@@ -41,7 +41,8 @@ QImage artwork(int size)
             return image;
     }
     const QImage bitmap(QStringLiteral(":/icon.png"));
-    return bitmap.isNull() ? bitmap : bitmap.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return bitmap.isNull() ? bitmap
+                           : bitmap.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 
 } // namespace

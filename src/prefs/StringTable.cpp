@@ -160,8 +160,7 @@ struct Dictionaries
     QVariantMap russian;
 };
 
-template<std::size_t N>
-Dictionaries build(const Entry (&entries)[N])
+template<std::size_t N> Dictionaries build(const Entry (&entries)[N])
 {
     Dictionaries d;
     for (const Entry &e : entries) {

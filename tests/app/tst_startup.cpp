@@ -37,9 +37,9 @@ public:
         m_env = QProcessEnvironment::systemEnvironment();
         m_env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         m_env.insert(u"QT_LOGGING_RULES"_s, u"qml.debug=true"_s);
-        for (const auto &[variable, sub] : {std::pair {"XDG_RUNTIME_DIR", "runtime"}, {"TMPDIR", "tmp"},
-                 {"HOME", "home"}, {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
-                 {"XDG_CACHE_HOME", "cache"}}) {
+        for (const auto &[variable, sub] :
+            {std::pair {"XDG_RUNTIME_DIR", "runtime"}, {"TMPDIR", "tmp"}, {"HOME", "home"},
+                {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"}, {"XDG_CACHE_HOME", "cache"}}) {
             QDir().mkpath(path(QLatin1String(sub)));
             m_env.insert(QLatin1String(variable), path(QLatin1String(sub)));
         }

@@ -95,7 +95,8 @@ QDBusMessage callBus(const QString &service, const QString &path, const QString 
     return QDBusConnection::sessionBus().call(call, QDBus::Block, kToolTimeoutMs);
 }
 
-QVariant busProperty(const QString &service, const QString &path, const QString &interface, const QString &name)
+QVariant busProperty(
+    const QString &service, const QString &path, const QString &interface, const QString &name)
 {
     const QDBusMessage reply = callBus(service, path, QStringLiteral("org.freedesktop.DBus.Properties"),
         QStringLiteral("Get"), {interface, name});
@@ -230,7 +231,8 @@ QRect X11Desktop::trayPanel() const
 {
     if (m_kind == Kind::Wayland)
         return QRect(0, screen().height() - kSwayBarHeight, screen().width(), kSwayBarHeight);
-    const QString panelClass = m_kind == Kind::Sni ? QStringLiteral("^xfce4-panel$") : QStringLiteral("^trayer$");
+    const QString panelClass
+        = m_kind == Kind::Sni ? QStringLiteral("^xfce4-panel$") : QStringLiteral("^trayer$");
     const QStringList ids = run(kXdotool, {QStringLiteral("search"), QStringLiteral("--class"), panelClass})
                                 .split(u'\n', Qt::SkipEmptyParts);
     for (const QString &id : ids) {
@@ -300,12 +302,13 @@ QList<X11Desktop::Notification> X11Desktop::history() const
 {
     // Shown notifications join the history when closed.
     run(QStringLiteral("dunstctl"), {QStringLiteral("close-all")});
-    const QJsonArray data = QJsonDocument::fromJson(output(QStringLiteral("dunstctl"), {QStringLiteral("history")}))
-                                .object()
-                                .value(QLatin1String("data"))
-                                .toArray()
-                                .at(0)
-                                .toArray();
+    const QJsonArray data
+        = QJsonDocument::fromJson(output(QStringLiteral("dunstctl"), {QStringLiteral("history")}))
+              .object()
+              .value(QLatin1String("data"))
+              .toArray()
+              .at(0)
+              .toArray();
     QList<Notification> found;
     const auto field = [](const QJsonObject &entry, const char *name) {
         return entry.value(QLatin1String(name)).toObject().value(QLatin1String("data")).toVariant();
@@ -313,8 +316,8 @@ QList<X11Desktop::Notification> X11Desktop::history() const
     // Newest first in dunst's history.
     for (qsizetype i = data.size() - 1; i >= 0; --i) {
         const QJsonObject entry = data.at(i).toObject();
-        found.append(Notification {field(entry, "summary").toString(), field(entry, "body").toString(),
-            field(entry, "id").toInt()});
+        found.append(Notification {
+            field(entry, "summary").toString(), field(entry, "body").toString(), field(entry, "id").toInt()});
     }
     return found;
 }
@@ -339,7 +342,8 @@ void X11Desktop::forgetNotifications()
 
 uint X11Desktop::notificationServer()
 {
-    return QDBusConnection::sessionBus().interface()->servicePid(QStringLiteral("org.freedesktop.Notifications"));
+    return QDBusConnection::sessionBus().interface()->servicePid(
+        QStringLiteral("org.freedesktop.Notifications"));
 }
 
 void X11Desktop::activateTray() const
@@ -364,9 +368,10 @@ void X11Desktop::openTrayMenu() const
 QImage X11Desktop::grab(const QRect &area) const
 {
     if (m_kind == Kind::Wayland) {
-        const QString geometry = QStringLiteral("%1,%2 %3x%4").arg(area.x()).arg(area.y()).arg(area.width()).arg(
-            area.height());
-        return QImage::fromData(output(QStringLiteral("grim"), {QStringLiteral("-g"), geometry, QStringLiteral("-")}))
+        const QString geometry
+            = QStringLiteral("%1,%2 %3x%4").arg(area.x()).arg(area.y()).arg(area.width()).arg(area.height());
+        return QImage::fromData(
+            output(QStringLiteral("grim"), {QStringLiteral("-g"), geometry, QStringLiteral("-")}))
             .convertToFormat(QImage::Format_RGB32);
     }
     QScreen *screen = QGuiApplication::primaryScreen();
@@ -407,7 +412,8 @@ void X11Desktop::focus(const Window &window) const
 bool X11Desktop::hasFocus(const Window &window) const
 {
     if (m_kind != Kind::Wayland)
-        return !window.id.isEmpty() && run(kXdotool, {QStringLiteral("getwindowfocus")}).trimmed() == window.id;
+        return !window.id.isEmpty()
+            && run(kXdotool, {QStringLiteral("getwindowfocus")}).trimmed() == window.id;
     const QList<QJsonObject> nodes = swayWindows();
     return std::any_of(nodes.cbegin(), nodes.cend(), [&](const QJsonObject &node) {
         return QString::number(node.value(QLatin1String("id")).toInteger()) == window.id
@@ -449,7 +455,8 @@ void X11Desktop::drag(const QPoint &from, const QPoint &to) const
     QStringList arguments {QStringLiteral("mousemove"), QString::number(from.x()), QString::number(from.y()),
         QStringLiteral("mousedown"), QStringLiteral("1")};
     for (const QString &move : std::as_const(moves)) {
-        arguments += QStringList {QStringLiteral("sleep"), QStringLiteral("0.05"), QStringLiteral("mousemove")}
+        arguments
+            += QStringList {QStringLiteral("sleep"), QStringLiteral("0.05"), QStringLiteral("mousemove")}
             + move.split(u' ').mid(1);
     }
     run(kXdotool, arguments + QStringList {QStringLiteral("mouseup"), QStringLiteral("1")});

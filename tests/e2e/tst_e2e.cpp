@@ -790,7 +790,8 @@ void TestEndToEnd::refusedAccessShowsDialog()
     QCOMPARE(QProcess::execute(QStringLiteral("xdotool"),
                  {QStringLiteral("windowfocus"), QStringLiteral("--sync"), m_window.id}),
         0);
-    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")}), 0);
+    QCOMPARE(
+        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")}), 0);
     QTRY_VERIFY_WITH_TIMEOUT(Pixels::count(grabWindow(), middle, QColor(Qt::white), 20) < 100, kUiTimeoutMs);
 }
 
@@ -867,18 +868,20 @@ void TestEndToEnd::trayItemFollowsState()
     const auto shows = [&](const QString &state, const QColor &dot) {
         item = m_desktop.trayItem();
         const QRegularExpression toolTip(QStringLiteral("^VantrelVPN v\\S+ — %1$").arg(state));
-        return (state.isEmpty() || toolTip.match(item.toolTip).hasMatch()) && item.pixmaps.contains(32) && item.pixmaps.contains(64)
-            && Pixels::near(item.pixmaps.value(32).pixel(24, 24), dot)
+        return (state.isEmpty() || toolTip.match(item.toolTip).hasMatch()) && item.pixmaps.contains(32)
+            && item.pixmaps.contains(64) && Pixels::near(item.pixmaps.value(32).pixel(24, 24), dot)
             && Pixels::near(item.pixmaps.value(64).pixel(48, 48), dot)
             && Pixels::near(item.pixmaps.value(64).pixel(40, 48), dot);
     };
-    QTRY_VERIFY2_WITH_TIMEOUT(shows(QStringLiteral("disconnected"), kDotGrey), qPrintable(item.toolTip), kUiTimeoutMs);
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        shows(QStringLiteral("disconnected"), kDotGrey), qPrintable(item.toolTip), kUiTimeoutMs);
     QVERIFY(!item.service.isEmpty());
     QCOMPARE(item.title, kTitle);
 
     clickWindow(kDial);
     QVERIFY(m_service->waitFor(QStringLiteral("state connected"), kUiTimeoutMs));
-    QTRY_VERIFY2_WITH_TIMEOUT(shows(QStringLiteral("connected"), kDotGreen), qPrintable(item.toolTip), kUiTimeoutMs);
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        shows(QStringLiteral("connected"), kDotGreen), qPrintable(item.toolTip), kUiTimeoutMs);
     m_service->control(QStringLiteral("reconnecting 1"));
     QVERIFY(m_service->waitFor(QStringLiteral("state reconnecting"), kUiTimeoutMs));
     // While a notification is fresh (4 s) Qt makes it the item's tooltip.
@@ -893,7 +896,8 @@ void TestEndToEnd::trayItemFollowsState()
     const auto expected = [&](const char *key) {
         return QStringLiteral("VantrelVPN: ") + texts.value(QLatin1String(key)).toString();
     };
-    const QStringList wanted {expected("notifyConnected"), expected("notifyReconnecting"), expected("notifyConnected")};
+    const QStringList wanted {
+        expected("notifyConnected"), expected("notifyReconnecting"), expected("notifyConnected")};
     QStringList received;
     const auto receivedNow = [&] {
         received.clear();
@@ -918,8 +922,8 @@ void TestEndToEnd::windowShowsAndDrags()
     const QPoint grip = before.topLeft() + QPoint(230, 20);
     m_desktop.drag(grip, grip + QPoint(-300, -40));
     m_desktop.parkPointer();
-    QTRY_COMPARE_WITH_TIMEOUT(
-        m_desktop.window(kTitle, kWindowSize).geometry.topLeft(), before.topLeft() + QPoint(-300, -40), kUiTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(m_desktop.window(kTitle, kWindowSize).geometry.topLeft(),
+        before.topLeft() + QPoint(-300, -40), kUiTimeoutMs);
     QVERIFY(waitForWindow());
     QVERIFY(Pixels::near(pixel(QPoint(1, 1)), kWaylandBackground, 16));
 }

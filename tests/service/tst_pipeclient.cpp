@@ -339,8 +339,8 @@ void TestPipeClient::eventFraming()
     QVERIFY(deliver(R"({"type":"error","error":")" + QByteArray(4096, 'e') + R"("})"));
     QCOMPARE(m_client->errorText().size(), 4096);
     QByteArray tooLong = status(R"({"username":""})");
-    tooLong.insert(tooLong.indexOf(R"("username":")") + 12,
-        LineReader::defaultMaxLineBytes + 1 - tooLong.size(), 'x');
+    tooLong.insert(
+        tooLong.indexOf(R"("username":")") + 12, LineReader::defaultMaxLineBytes + 1 - tooLong.size(), 'x');
     QSignalSpy renamed(m_client.get(), &PipeClient::usernameChanged);
     m_service->sendRaw(tooLong + '\n' + status(R"({"username":"after"})") + '\n');
     QTRY_COMPARE(m_client->username(), u"after"_s);
@@ -534,7 +534,8 @@ void TestPipeClient::diagnosticsCopy()
     // The app runs as a user, to whom a read-only file is read-only; root ignores file modes.
     const bool root = ::geteuid() == 0;
     if (root) {
-        for (const QString &path : {m_dir->path(), m_dir->filePath(u"Desktop"_s), report, elsewhere, destination})
+        for (const QString &path :
+            {m_dir->path(), m_dir->filePath(u"Desktop"_s), report, elsewhere, destination})
             QVERIFY(::lchown(QFile::encodeName(path).constData(), 65534, 65534) == 0);
         QVERIFY(::setresuid(65534, 65534, 0) == 0);
     }

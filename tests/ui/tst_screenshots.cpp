@@ -52,7 +52,8 @@ QQuickItem *container(const QQuickItem *text)
 {
     for (QQuickItem *a = text->parentItem(); a; a = a->parentItem()) {
         const bool wrapsChildren = a->inherits("QQuickBasePositioner")
-            && qAbs(a->width() - a->implicitWidth()) < kSlack && qAbs(a->height() - a->implicitHeight()) < kSlack;
+            && qAbs(a->width() - a->implicitWidth()) < kSlack
+            && qAbs(a->height() - a->implicitHeight()) < kSlack;
         if (a->width() > 0 && a->height() > 0 && !wrapsChildren)
             return a;
     }
@@ -78,7 +79,8 @@ bool insideCard(const QQuickItem *card, QPointF scenePoint)
 {
     const qreal radius = qMax<qreal>(
         0, qMin(card->property("radius").toReal(), qMin(card->width(), card->height()) / 2) - kCardPadding);
-    const QRectF inner = QRectF(0, 0, card->width(), card->height()).adjusted(kCardPadding, 0, -kCardPadding, 0);
+    const QRectF inner
+        = QRectF(0, 0, card->width(), card->height()).adjusted(kCardPadding, 0, -kCardPadding, 0);
     const QRectF core = inner.adjusted(radius, radius, -radius, -radius);
     const QPointF p = card->mapFromScene(scenePoint);
     const QPointF nearest(qBound(core.left(), p.x(), core.right()), qBound(core.top(), p.y(), core.bottom()));
@@ -89,7 +91,8 @@ bool isCard(const QQuickItem *item)
 {
     const QObject *border = item->property("border").value<QObject *>();
     return item->inherits("QQuickRectangle") && item->property("radius").toReal() > 0
-        && (item->property("color").value<QColor>().alpha() > 0 || (border && border->property("width").toReal() > 0));
+        && (item->property("color").value<QColor>().alpha() > 0
+            || (border && border->property("width").toReal() > 0));
 }
 
 // Every text on show, whole and where it belongs: not elided while the room up
@@ -106,7 +109,8 @@ QStringList misfits(QQuickWindow *window)
         const QString name = u"\"%1\" (%2)"_s.arg(text->property("text").toString(), text->objectName());
         const QLineF span = glyphSpan(text);
         QQuickItem *room = container(text);
-        const QRectF bounds = room ? room->mapRectToScene(QRectF(0, 0, room->width(), room->height())) : QRectF();
+        const QRectF bounds
+            = room ? room->mapRectToScene(QRectF(0, 0, room->width(), room->height())) : QRectF();
         // Only the sides count: line boxes of symbol fonts are taller than their glyphs.
         if (room && (span.x1() < bounds.left() - kSlack || span.x2() > bounds.right() + kSlack))
             found.append(name + u" runs out of its container"_s);
