@@ -27,9 +27,9 @@ packages=(
     libxcb1-dev
     # the artwork's vector sources at run time (Qt's SVG image and icon plugins)
     libqt6svg6
-    # end-to-end desktops: a session bus with a StatusNotifierItem panel and a notification
-    # server under X11, and native Wayland on headless sway (its bar hosts the tray)
-    dbus-daemon xfce4-panel dunst qt6-wayland sway swaybg grim python3
+    # end-to-end desktops: a session bus with a StatusNotifierItem panel under X11, and
+    # native Wayland on headless sway (its bar hosts the tray)
+    dbus-daemon xfce4-panel qt6-wayland sway swaybg grim python3
     # libFuzzer targets (clang's fuzzer and sanitizer runtimes are only recommended, so named)
     clang libclang-rt-14-dev
     # the browser that finishes sign-ins in the end-to-end tests

@@ -2,7 +2,6 @@
 
 #include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QGuiApplication>
@@ -164,6 +163,8 @@ X11Desktop::X11Desktop()
     // pointer on the seat from its first frame on.
     if (m_kind == Kind::Wayland)
         pointer({});
+    if (m_kind != Kind::XEmbed && !m_notifications.start())
+        qWarning("The notification server could not take its name on the session bus");
 }
 
 X11Desktop::~X11Desktop()
@@ -296,54 +297,6 @@ X11Desktop::TrayItem X11Desktop::trayItem() const
     if (pixmaps.canConvert<QDBusArgument>())
         item.pixmaps = pixmapsFrom(pixmaps.value<QDBusArgument>());
     return item;
-}
-
-QList<X11Desktop::Notification> X11Desktop::history() const
-{
-    // Shown notifications join the history when closed.
-    run(QStringLiteral("dunstctl"), {QStringLiteral("close-all")});
-    const QJsonArray data
-        = QJsonDocument::fromJson(output(QStringLiteral("dunstctl"), {QStringLiteral("history")}))
-              .object()
-              .value(QLatin1String("data"))
-              .toArray()
-              .at(0)
-              .toArray();
-    QList<Notification> found;
-    const auto field = [](const QJsonObject &entry, const char *name) {
-        return entry.value(QLatin1String(name)).toObject().value(QLatin1String("data")).toVariant();
-    };
-    // Newest first in dunst's history.
-    for (qsizetype i = data.size() - 1; i >= 0; --i) {
-        const QJsonObject entry = data.at(i).toObject();
-        found.append(Notification {
-            field(entry, "summary").toString(), field(entry, "body").toString(), field(entry, "id").toInt()});
-    }
-    return found;
-}
-
-QList<X11Desktop::Notification> X11Desktop::notifications() const
-{
-    // A server started anew (it is started on demand) counts from 1 again.
-    const bool sameServer = notificationServer() == m_notificationServer;
-    QList<Notification> found = history();
-    found.removeIf([&](const Notification &entry) { return sameServer && entry.id <= m_notificationsSeen; });
-    return found;
-}
-
-void X11Desktop::forgetNotifications()
-{
-    if (m_kind == Kind::XEmbed)
-        return;
-    m_notificationServer = notificationServer();
-    const QList<Notification> seen = history();
-    m_notificationsSeen = seen.isEmpty() ? 0 : seen.constLast().id;
-}
-
-uint X11Desktop::notificationServer()
-{
-    return QDBusConnection::sessionBus().interface()->servicePid(
-        QStringLiteral("org.freedesktop.Notifications"));
 }
 
 void X11Desktop::activateTray() const

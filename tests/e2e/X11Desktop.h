@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NotificationServer.h"
+
 #include <QColor>
 #include <QImage>
 #include <QList>
@@ -39,12 +41,7 @@ public:
         QString toolTip;
         QMap<int, QImage> pixmaps; // by width
     };
-    struct Notification
-    {
-        QString summary;
-        QString body;
-        int id = 0; // counted up by the server
-    };
+    using Notification = NotificationServer::Notification;
 
     X11Desktop();
     ~X11Desktop();
@@ -68,8 +65,8 @@ public:
     [[nodiscard]] TrayItem trayItem() const;
     // What the notification server has received since the last call to
     // forgetNotifications(), oldest first.
-    [[nodiscard]] QList<Notification> notifications() const;
-    void forgetNotifications();
+    [[nodiscard]] QList<Notification> notifications() const { return m_notifications.received(); }
+    void forgetNotifications() { m_notifications.clear(); }
 
     // A picture of the screen area, as drawn now.
     [[nodiscard]] QImage grab(const QRect &area) const;
@@ -89,12 +86,9 @@ public:
 
 private:
     void pointer(const QStringList &commands) const;
-    [[nodiscard]] QList<Notification> history() const;
-    [[nodiscard]] static uint notificationServer();
 
     Kind m_kind = Kind::XEmbed;
-    uint m_notificationServer = 0;
-    int m_notificationsSeen = 0;
+    NotificationServer m_notifications; // on the desktops with a session bus
     mutable std::unique_ptr<QProcess> m_pointer; // the Wayland virtual pointer
 };
 

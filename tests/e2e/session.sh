@@ -8,10 +8,10 @@
 #   xembed   (default) X11 under Xvfb with trayer and no session bus, so the
 #            tray icon embeds through XEmbed and notifications are Qt's own
 #   none     the same without a tray host, as on a desktop without a tray
-#   sni      X11 under Xvfb with a private session bus, xfce4-panel hosting
-#            StatusNotifierItems and dunst serving notifications
+#   sni      X11 under Xvfb with a private session bus and xfce4-panel
+#            hosting StatusNotifierItems
 #   wayland  sway's headless backend, the app on Qt's Wayland plugin, and on a
-#            private session bus sway's bar hosting StatusNotifierItems and dunst
+#            private session bus sway's bar hosting StatusNotifierItems
 # E2E_SESSIONS names the folder for session homes (default: $TMPDIR or /tmp);
 # E2E_KEEP=1 keeps the session home for a look afterwards; E2E_ATSPI=1 adds a
 # session bus with the accessibility bus on it, so the program can be read
@@ -178,18 +178,15 @@ host_registered() {
         string:IsStatusNotifierHostRegistered 2>/dev/null | grep -q 'boolean true'
 }
 
-# The notification server beside a StatusNotifierItem host that is starting.
-# Qt chooses the D-Bus tray only when a host is registered at its first use of
-# the tray, so both are up before the program.
-start_notifications() {
-    dunst >>"$root/dunst.log" 2>&1 &
-    helpers+=("$!")
+# Qt chooses the D-Bus tray only when a StatusNotifierItem host is registered
+# at its first use of the tray, so the host is up before the program. No
+# notification server is started: the end-to-end test serves that name itself.
+await_tray_host() {
     local _
     for _ in 1 2 3 4; do
-        host_registered && dunstctl count history >/dev/null 2>&1 && return 0
-        sleep 2.5
+        await host_registered && return 0
     done
-    echo "session.sh: the panel or the notification server did not come up" >&2
+    echo "session.sh: the panel did not come up" >&2
     cat "$root"/*.log >&2
     return 1
 }
@@ -286,8 +283,8 @@ xembed | none)
         start_xembed_tray || exit 75
     fi
     ;;
-sni) { start_bus && start_xfce_panel && start_notifications; } || exit 75 ;;
-wayland) { start_bus && start_sway && start_notifications; } || exit 75 ;;
+sni) { start_bus && start_xfce_panel && await_tray_host; } || exit 75 ;;
+wayland) { start_bus && start_sway && await_tray_host; } || exit 75 ;;
 esac
 
 # Qt joins the accessibility bus only if it exists when the app starts, so
