@@ -1,5 +1,4 @@
 import QtQuick
-import Qt5Compat.GraphicalEffects
 
 // A blur of a source item drawn in the source's place; the source itself
 // stays invisible. `available` is false where the effect draws nothing
@@ -16,14 +15,24 @@ Item {
 
     readonly property bool available: GraphicsInfo.shaderType === GraphicsInfo.RhiShader
 
-    // Not even created where it cannot draw.
+    // Loaded only while shown, and never where it cannot draw.
     Loader {
+        id: effect
+
         anchors.fill: parent
-        active: root.available && root.source !== null
-        sourceComponent: FastBlur {
-            source: root.source
-            radius: Math.max(0, Math.min(1, root.blur)) * root.blurMax
-            transparentBorder: true
-        }
+        active: root.available && root.source !== null && root.visible
+        source: "BlurEffect.qml"
+    }
+    Binding {
+        target: effect.item
+        property: "source"
+        value: root.source
+        when: effect.status === Loader.Ready
+    }
+    Binding {
+        target: effect.item
+        property: "radius"
+        value: Math.max(0, Math.min(1, root.blur)) * root.blurMax
+        when: effect.status === Loader.Ready
     }
 }

@@ -1,10 +1,10 @@
 import QtQuick
-import QtQuick.Controls
+import QtQuick.Templates as T
 
 // The only application window: a frameless panel with its own title bar,
 // the routed screen and the tab bar. Closing hides it to the tray, or
 // minimises it where there is no tray.
-ApplicationWindow {
+Window {
     id: root
 
     // The tab chosen while signed in; kept across sign-outs.
@@ -113,11 +113,17 @@ ApplicationWindow {
         onActivated: trayManager.quitRequested()
     }
 
+    property var accessDialog: null
+
     Connections {
         target: pipeClient
 
         function onAccessDenied() {
-            accessDialog.open()
+            // Made on first use: it alone is drawn by Qt's own control
+            // style, which is not loaded before then.
+            if (!root.accessDialog)
+                root.accessDialog = Qt.createComponent("AccessDialog.qml").createObject(root.contentItem)
+            root.accessDialog.open()
         }
     }
 
@@ -289,10 +295,20 @@ ApplicationWindow {
                         Accessible.description: appSettings.extra.quitShortcut
                         onClicked: root.dismiss()
 
-                        ToolTip {
+                        T.ToolTip {
                             id: closeTip
 
                             objectName: "closeTip"
+                            x: (parent.width - implicitWidth) / 2
+                            y: -implicitHeight - 3
+                            implicitWidth: Math.max(implicitBackgroundWidth + leftInset + rightInset,
+                                                    contentWidth + leftPadding + rightPadding)
+                            implicitHeight: Math.max(implicitBackgroundHeight + topInset + bottomInset,
+                                                     contentHeight + topPadding + bottomPadding)
+                            margins: 6
+                            padding: 6
+                            closePolicy: T.Popup.CloseOnEscape | T.Popup.CloseOnPressOutsideParent
+                                         | T.Popup.CloseOnReleaseOutsideParent
                             visible: closeButton.hovered || closeButton.visualFocus
                             delay: 600
                             text: appSettings.extra.closeTip
@@ -441,25 +457,6 @@ ApplicationWindow {
 
         ErrorScreen {
             objectName: "errorScreen"
-        }
-    }
-
-    Dialog {
-        id: accessDialog
-
-        objectName: "accessDialog"
-        anchors.centerIn: Overlay.overlay
-        width: Math.min(implicitWidth, root.width - 40)
-        modal: true
-        // Escape closes it only while it holds the focus.
-        focus: true
-        title: qsTr("Нет доступа к демону")
-        standardButtons: Dialog.Ok
-
-        Label {
-            width: accessDialog.availableWidth
-            wrapMode: Text.Wrap
-            text: qsTr("Добавьте пользователя в группу vantrelvpn:\n\n  sudo usermod -aG vantrelvpn $USER\n\nЗатем перезайдите в систему.")
         }
     }
 }
