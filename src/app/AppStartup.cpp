@@ -13,8 +13,13 @@
 #include <QLocalServer>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
+#include <QQuickWindow>
 #include <QSurfaceFormat>
-#include <QWindow>
+#include <QTimer>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace {
 const auto kApplicationName = QLatin1String("VantrelVPN");
@@ -35,6 +40,7 @@ const auto kInterfaceFamily = QLatin1String("SF Pro Text");
 const auto kBundledFamily = QLatin1String("Inter");
 constexpr int kFontPointSize = 9;
 constexpr int kSurfaceSamples = 4;
+constexpr int kHeapReleaseDelayMs = 1000;
 } // namespace
 
 AppStartup::AppStartup(const QUrl &mainDocument, const AppConfig &config)
@@ -124,5 +130,23 @@ int AppStartup::run(int &argc, char **argv)
         shownWindow->showMinimized();
 
     wiring.attachWindow(window, guarded ? &instanceServer : nullptr);
+    releaseStartupHeap(minimized ? nullptr : qobject_cast<QQuickWindow *>(window));
     return QApplication::exec();
+}
+
+void AppStartup::releaseStartupHeap(QQuickWindow *shownWindow)
+{
+#if defined(__GLIBC__)
+    // Start-up frees much of what it allocates (documents compiled here,
+    // shaders compiled on the render thread), but glibc keeps the freed pages
+    // of every thread's heap. They go back to the system once the first frame
+    // is on screen, or right after loading when the window starts hidden.
+    const auto release = [] { QTimer::singleShot(kHeapReleaseDelayMs, [] { malloc_trim(0); }); };
+    if (shownWindow)
+        QObject::connect(shownWindow, &QQuickWindow::frameSwapped, qApp, release, Qt::SingleShotConnection);
+    else
+        release();
+#else
+    Q_UNUSED(shownWindow);
+#endif
 }

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QUrl>
 
+class QQuickWindow;
+
 // The process entry: prepares graphics, fonts and identity, keeps one instance per user, has the service
 // objects created, published and wired, loads the main document and runs the event loop.
 class AppStartup
@@ -26,6 +28,9 @@ public:
 
 private:
     static void loadBundledFonts();
+    // Hands the heap start-up freed back to the system after the first frame of `shownWindow`, or soon
+    // when there is none.
+    static void releaseStartupHeap(QQuickWindow *shownWindow);
 
     QUrl m_mainDocument;
     AppConfig m_config;
