@@ -247,7 +247,7 @@ Item {
             fontSize: 14
             text: appSettings.t.signInBrowser
             enabled: root.linkState === "up"
-            Accessible.description: enabled ? "" : appSettings.extra.serviceNeeded
+            Accessible.description: enabled ? "" : appSettings.extraTexts.serviceNeeded
             onClicked: root.retryRequested()
         }
 

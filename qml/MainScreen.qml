@@ -123,7 +123,7 @@ Item {
                     anchors.bottomMargin: 12
                     visible: root.connected
                     text: Geo.host(pipeClient.endpoint) || "—"
-                    hiddenName: appSettings.extra.addressHidden
+                    hiddenName: appSettings.extraTexts.addressHidden
                     color: appSettings.fg
                     font.family: appSettings.fontFamily
                     font.pixelSize: 13

@@ -47,9 +47,9 @@ Rectangle {
 
             objectName: "serviceNoticeText"
             Layout.fillWidth: true
-            text: root.trying ? appSettings.extra.serviceConnecting
-                              : root.linkState === "refused" ? appSettings.extra.serviceNoAccess
-                                                             : appSettings.extra.serviceNotRunning
+            text: root.trying ? appSettings.extraTexts.serviceConnecting
+                              : root.linkState === "refused" ? appSettings.extraTexts.serviceNoAccess
+                                                             : appSettings.extraTexts.serviceNotRunning
             color: appSettings.fg
             font.family: appSettings.fontFamily
             font.pixelSize: 13

@@ -23,7 +23,7 @@ T.AbstractButton {
     onClicked: root.revealed = !root.revealed
     Accessible.role: Accessible.Button
     Accessible.name: root.revealed ? root.text : root.hiddenName
-    Accessible.description: root.revealed ? appSettings.extra.pressToHide : appSettings.extra.pressToShow
+    Accessible.description: root.revealed ? appSettings.extraTexts.pressToHide : appSettings.extraTexts.pressToShow
     Accessible.onPressAction: root.revealed = !root.revealed
     Keys.onReturnPressed: root.revealed = !root.revealed
     Keys.onEnterPressed: root.revealed = !root.revealed

@@ -170,7 +170,7 @@ Window {
                 Layout.fillWidth: true
                 Layout.preferredHeight: 34
                 enabled: pipeClient.authenticated && pipeClient.linkState === "up"
-                Accessible.description: pipeClient.linkState === "up" ? "" : appSettings.extra.serviceNeeded
+                Accessible.description: pipeClient.linkState === "up" ? "" : appSettings.extraTexts.serviceNeeded
                 variant: root.connected ? "danger-ghost" : "ghost"
                 text: root.connected ? root.t.disconnect : root.busy ? root.t.cancel : root.t.connect
                 Accessible.name: text

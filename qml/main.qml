@@ -10,7 +10,7 @@ Window {
     // The tab chosen while signed in; kept across sign-outs.
     property string screen: "main"
     // Whether the last control to take the focus took it from the keyboard.
-    property bool keyboardFocus: false
+    property bool focusFromKeyboard: false
 
     // First match wins; a failed tunnel replaces only the home tab.
     readonly property string route: !pipeClient.authenticated ? "login"
@@ -52,7 +52,7 @@ Window {
             return
         const first = screenLoader.item.nextItemInFocusChain(true)
         if (first)
-            first.forceActiveFocus(root.keyboardFocus ? Qt.TabFocusReason : Qt.OtherFocusReason)
+            first.forceActiveFocus(root.focusFromKeyboard ? Qt.TabFocusReason : Qt.OtherFocusReason)
     }
 
     // Without a tray the window could not be found again once hidden, so it
@@ -91,7 +91,7 @@ Window {
         // Items without the property (the window's own content item once
         // the focused screen is gone) say nothing about how focus moved.
         if (root.activeFocusItem && root.activeFocusItem.visualFocus !== undefined)
-            root.keyboardFocus = root.activeFocusItem.visualFocus
+            root.focusFromKeyboard = root.activeFocusItem.visualFocus
     }
 
     Binding {
@@ -275,14 +275,14 @@ Window {
                     IconButton {
                         objectName: "themeButton"
                         symbol: appSettings.darkTheme ? "☀" : "☽"
-                        Accessible.name: appSettings.darkTheme ? appSettings.extra.themeToLight
-                                                               : appSettings.extra.themeToDark
+                        Accessible.name: appSettings.darkTheme ? appSettings.extraTexts.themeToLight
+                                                               : appSettings.extraTexts.themeToDark
                         onClicked: appSettings.toggleTheme()
                     }
                     IconButton {
                         objectName: "minimizeButton"
                         symbol: "—"
-                        Accessible.name: appSettings.extra.minimize
+                        Accessible.name: appSettings.extraTexts.minimize
                         onClicked: root.showMinimized()
                     }
                     IconButton {
@@ -291,8 +291,8 @@ Window {
                         objectName: "closeButton"
                         symbol: "✕"
                         hoverColor: appSettings.danger
-                        Accessible.name: appSettings.extra.close
-                        Accessible.description: appSettings.extra.quitShortcut
+                        Accessible.name: appSettings.extraTexts.close
+                        Accessible.description: appSettings.extraTexts.quitShortcut
                         onClicked: root.dismiss()
 
                         T.ToolTip {
@@ -311,7 +311,7 @@ Window {
                                          | T.Popup.CloseOnReleaseOutsideParent
                             visible: closeButton.hovered || closeButton.visualFocus
                             delay: 600
-                            text: appSettings.extra.closeTip
+                            text: appSettings.extraTexts.closeTip
                             contentItem: Text {
                                 text: closeTip.text
                                 color: appSettings.fg

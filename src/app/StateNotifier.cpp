@@ -42,7 +42,7 @@ void StateNotifier::onLinkStateChanged()
     const QString link = m_client->linkState();
     QString note;
     if (link != LinkState::up) {
-        note = m_settings->extra()
+        note = m_settings->extraTexts()
                    .value(link == LinkState::refused ? QLatin1String("trayServiceNoAccess")
                                                      : QLatin1String("trayServiceNotRunning"))
                    .toString();

@@ -82,9 +82,9 @@ QVariantMap AppSettings::t() const
     return StringTable::forLanguage(m_language);
 }
 
-QVariantMap AppSettings::extra() const
+QVariantMap AppSettings::extraTexts() const
 {
-    return StringTable::extraForLanguage(m_language);
+    return StringTable::extraTextsForLanguage(m_language);
 }
 
 QString AppSettings::fontFamily() const

@@ -22,7 +22,7 @@ class AppSettings : public QObject
     Q_PROPERTY(QString transport READ transport WRITE setTransport NOTIFY transportChanged)
     Q_PROPERTY(QString language READ language WRITE setLanguage NOTIFY languageChanged)
     Q_PROPERTY(QVariantMap t READ t NOTIFY languageChanged)
-    Q_PROPERTY(QVariantMap extra READ extra NOTIFY languageChanged)
+    Q_PROPERTY(QVariantMap extraTexts READ extraTexts NOTIFY languageChanged)
     Q_PROPERTY(QString fontFamily READ fontFamily CONSTANT)
     Q_PROPERTY(QColor bg READ bg NOTIFY themeChanged)
     Q_PROPERTY(QColor surface READ surface NOTIFY themeChanged)
@@ -56,7 +56,7 @@ public:
     [[nodiscard]] QString transport() const { return m_transport; }
     [[nodiscard]] QString language() const { return m_language; }
     [[nodiscard]] QVariantMap t() const;
-    [[nodiscard]] QVariantMap extra() const;
+    [[nodiscard]] QVariantMap extraTexts() const;
     [[nodiscard]] QString fontFamily() const;
     [[nodiscard]] QColor bg() const;
     [[nodiscard]] QColor surface() const;

@@ -131,7 +131,7 @@ const Entry kEntries[] = {
 
 // Texts beyond the interface table above: names and descriptions that only assistive
 // technology reads, and notices the table has no key for. Same rules as the table.
-const Entry kExtraEntries[] = {
+const Entry kExtraTextEntries[] = {
     {u"minimize", u"Minimize", u"Свернуть"},
     {u"close", u"Close", u"Закрыть"},
     // Screen-reader names: the theme button says what it does, the hidden
@@ -178,9 +178,9 @@ const Dictionaries &dictionaries()
     return d;
 }
 
-const Dictionaries &extraDictionaries()
+const Dictionaries &extraTextDictionaries()
 {
-    static const Dictionaries d = build(kExtraEntries);
+    static const Dictionaries d = build(kExtraTextEntries);
     return d;
 }
 
@@ -201,7 +201,7 @@ const QVariantMap &StringTable::forLanguage(const QString &language)
     return language == u"ru" ? russian() : english();
 }
 
-const QVariantMap &StringTable::extraForLanguage(const QString &language)
+const QVariantMap &StringTable::extraTextsForLanguage(const QString &language)
 {
-    return language == u"ru" ? extraDictionaries().russian : extraDictionaries().english;
+    return language == u"ru" ? extraTextDictionaries().russian : extraTextDictionaries().english;
 }

@@ -14,5 +14,5 @@ public:
     [[nodiscard]] static const QVariantMap &forLanguage(const QString &language);
     // The texts kept beside the interface table (accessibility names, service notices),
     // chosen by the same rule.
-    [[nodiscard]] static const QVariantMap &extraForLanguage(const QString &language);
+    [[nodiscard]] static const QVariantMap &extraTextsForLanguage(const QString &language);
 };

@@ -9,7 +9,7 @@
 
 #include "ServiceProcess.h"
 #include "StringTable.h"
-#include "X11Desktop.h"
+#include "TestDesktop.h"
 
 #include <QDate>
 #include <QDir>
@@ -116,7 +116,7 @@ bool traylessDesktop()
 // manager to act on them, the window itself stays mapped.
 bool asksToBeIconic(const QString &windowId)
 {
-    return X11Desktop::run(
+    return TestDesktop::run(
         QStringLiteral("xprop"), {QStringLiteral("-id"), windowId, QStringLiteral("WM_HINTS")})
         .contains(QLatin1String("Iconic State"));
 }
@@ -163,18 +163,18 @@ private:
     bool waitForPixel(const QPoint &windowPos, const QColor &colour, int timeoutMs = kUiTimeoutMs);
     void clickWindow(const QPoint &windowPos, int button = 1);
     bool scrollToEnd();
-    X11Desktop::Window openTrayPopup();
+    TestDesktop::Window openTrayPopup();
     bool quitFromTray();
     QString settingsPath() const;
     QString statsPath() const;
     QVariant statsValue(const QString &sql) const;
 
-    X11Desktop m_desktop;
+    TestDesktop m_desktop;
     QString m_root;
     QString m_artifacts;
     ServiceProcess *m_service = nullptr;
     QProcess *m_app = nullptr;
-    X11Desktop::Window m_window;
+    TestDesktop::Window m_window;
 };
 
 void TestEndToEnd::initTestCase()
@@ -211,7 +211,7 @@ void TestEndToEnd::cleanup()
         QString name = QString::fromLatin1(QTest::currentTestFunction());
         if (QTest::currentDataTag())
             name += u'-' + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_');
-        m_desktop.grab(X11Desktop::screen()).save(m_artifacts + u'/' + name + QStringLiteral(".png"));
+        m_desktop.grab(TestDesktop::screen()).save(m_artifacts + u'/' + name + QStringLiteral(".png"));
     }
     QString appOutput;
     if (m_app) {
@@ -323,10 +323,10 @@ bool TestEndToEnd::scrollToEnd()
 
 // Opens the popup with a right click on the tray icon; an empty id when it
 // did not open.
-X11Desktop::Window TestEndToEnd::openTrayPopup()
+TestDesktop::Window TestEndToEnd::openTrayPopup()
 {
     m_desktop.openTrayMenu();
-    X11Desktop::Window popup;
+    TestDesktop::Window popup;
     if (!QTest::qWaitFor(
             [&] {
                 popup = m_desktop.window(kTitle, kPopupSize);
@@ -343,7 +343,7 @@ X11Desktop::Window TestEndToEnd::openTrayPopup()
 // ends with exit code 0.
 bool TestEndToEnd::quitFromTray()
 {
-    const X11Desktop::Window popup = openTrayPopup();
+    const TestDesktop::Window popup = openTrayPopup();
     if (popup.id.isEmpty())
         return false;
     m_desktop.click(popup.geometry.topLeft() + kPopupQuit);
@@ -558,7 +558,7 @@ void TestEndToEnd::diagnosticsAndSignOut()
     const QStringList pattern {QStringLiteral("vantrelvpn-diag-*.zip")};
     QTRY_COMPARE_WITH_TIMEOUT(desktop.entryList(pattern, QDir::Files).size(), 1, kUiTimeoutMs);
     int unzipStatus = -1;
-    X11Desktop::run(QStringLiteral("unzip"),
+    TestDesktop::run(QStringLiteral("unzip"),
         {QStringLiteral("-tq"), desktop.filePath(desktop.entryList(pattern, QDir::Files).constFirst())},
         &unzipStatus);
     QCOMPARE(unzipStatus, 0);
@@ -615,7 +615,7 @@ void TestEndToEnd::closeHidesToTray()
     QVERIFY(waitForWindow());
     QTRY_VERIFY_WITH_TIMEOUT(Pixels::count(grabWindow(), kDialArea, kDarkSuccess) > 2000, kUiTimeoutMs);
     QTRY_VERIFY_WITH_TIMEOUT(m_desktop.hasFocus(m_window), kUiTimeoutMs);
-    if (m_desktop.kind() != X11Desktop::Kind::XEmbed) {
+    if (m_desktop.kind() != TestDesktop::Kind::XEmbed) {
         m_desktop.activateTray();
         QTRY_VERIFY_WITH_TIMEOUT(!m_desktop.isViewable(m_window.id), kUiTimeoutMs);
     }
@@ -643,7 +643,7 @@ void TestEndToEnd::closeMinimisesWithoutTray()
 
     // Ctrl+Q quits as the tray popup's Quit would, and with the kill switch
     // off the service is asked to shut down.
-    X11Desktop::run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+q")});
+    TestDesktop::run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+q")});
     QVERIFY(waitForExit(*m_app));
     QCOMPARE(m_app->exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_app->exitCode(), 0);
@@ -829,12 +829,12 @@ void TestEndToEnd::trayPopupClosesOnFocusLoss()
     QVERIFY(startSignedIn());
     const QRect icon = m_desktop.trayIcon();
     QVERIFY(!icon.isEmpty());
-    const X11Desktop::Window popup = openTrayPopup();
+    const TestDesktop::Window popup = openTrayPopup();
     QVERIFY(!popup.id.isEmpty());
-    if (m_desktop.kind() == X11Desktop::Kind::Wayland) {
+    if (m_desktop.kind() == TestDesktop::Kind::Wayland) {
         // No client places its windows on Wayland: the compositor centres the
         // popup in the area its bar leaves free.
-        const QPoint centre(X11Desktop::screen().width() / 2, (X11Desktop::screen().height() - 32) / 2);
+        const QPoint centre(TestDesktop::screen().width() / 2, (TestDesktop::screen().height() - 32) / 2);
         QVERIFY2((popup.geometry.center() - centre).manhattanLength() < 8,
             qPrintable(QStringLiteral("popup at %1,%2").arg(popup.geometry.x()).arg(popup.geometry.y())));
     } else {
@@ -864,7 +864,7 @@ void TestEndToEnd::trayItemFollowsState()
     QVERIFY(startSignedIn());
 
     // The panel's view of the item: its tooltip and the dot of both pixmaps.
-    X11Desktop::TrayItem item;
+    TestDesktop::TrayItem item;
     const auto shows = [&](const QString &state, const QColor &dot) {
         item = m_desktop.trayItem();
         const QRegularExpression toolTip(QStringLiteral("^VantrelVPN v\\S+ — %1$").arg(state));
@@ -901,8 +901,8 @@ void TestEndToEnd::trayItemFollowsState()
     QStringList received;
     const auto receivedNow = [&] {
         received.clear();
-        const QList<X11Desktop::Notification> notifications = m_desktop.notifications();
-        for (const X11Desktop::Notification &notification : notifications)
+        const QList<TestDesktop::Notification> notifications = m_desktop.notifications();
+        for (const TestDesktop::Notification &notification : notifications)
             received.append(notification.summary + QStringLiteral(": ") + notification.body);
         return received;
     };

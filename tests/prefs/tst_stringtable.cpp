@@ -101,8 +101,8 @@ void TestStringTable::translationsKeepTypography()
     static const QRegularExpression cyrillic(u"\\p{Cyrillic}"_s);
     const QStringList keptInEnglish {
         u"whitelist"_s, u"splitTunnel"_s, u"transportWireguard"_s, u"transportReality"_s};
-    const QVariantMap &extraEn = StringTable::extraForLanguage(u"en"_s);
-    const QVariantMap &extraRu = StringTable::extraForLanguage(u"ru"_s);
+    const QVariantMap &extraEn = StringTable::extraTextsForLanguage(u"en"_s);
+    const QVariantMap &extraRu = StringTable::extraTextsForLanguage(u"ru"_s);
     QCOMPARE(extraRu.keys(), extraEn.keys());
     QVariantMap english = StringTable::english();
     QVariantMap russian = StringTable::russian();

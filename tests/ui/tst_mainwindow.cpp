@@ -581,7 +581,7 @@ private:
     // the tray's tooltip drops the stale state; "try again" reconnects at once.
     void checkServiceNotice(bool serviceGone)
     {
-        const QVariantMap extra = m_ui->wiring()->appSettings()->extra();
+        const QVariantMap extra = m_ui->wiring()->appSettings()->extraTexts();
         QQuickItem *signIn = m_ui->item(u"signInButton"_s);
         auto *tray = m_ui->wiring()->trayManager()->findChild<QSystemTrayIcon *>();
         QTRY_COMPARE(m_ui->item(u"serviceNotice"_s)->isVisible(), serviceGone);

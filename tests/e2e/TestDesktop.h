@@ -21,7 +21,7 @@ class QProcess;
 // with an XEmbed tray host (xdotool, xwininfo), X11 with a StatusNotifierItem
 // panel and a notification server on a session bus, or Wayland on sway
 // (swaymsg, grim, a virtual pointer) with the same bus services.
-class X11Desktop
+class TestDesktop
 {
 public:
     enum class Kind { XEmbed, Sni, Wayland };
@@ -43,8 +43,8 @@ public:
     };
     using Notification = NotificationServer::Notification;
 
-    X11Desktop();
-    ~X11Desktop();
+    TestDesktop();
+    ~TestDesktop();
     [[nodiscard]] Kind kind() const { return m_kind; }
     [[nodiscard]] static QRect screen() { return {0, 0, 1280, 800}; }
 
@@ -92,7 +92,7 @@ private:
     mutable std::unique_ptr<QProcess> m_pointer; // the Wayland virtual pointer
 };
 
-// Pixel helpers for pictures from X11Desktop::grab.
+// Pixel helpers for pictures from TestDesktop::grab.
 namespace Pixels {
 // Colours within `tolerance` per channel count as the same.
 bool near(QRgb pixel, const QColor &colour, int tolerance = 6);

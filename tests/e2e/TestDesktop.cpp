@@ -1,4 +1,4 @@
-#include "X11Desktop.h"
+#include "TestDesktop.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -152,7 +152,7 @@ QRect parseShellGeometry(const QString &text)
 }
 } // namespace
 
-X11Desktop::X11Desktop()
+TestDesktop::TestDesktop()
 {
     const QByteArray kind = qgetenv("E2E_DESKTOP");
     if (kind == "sni")
@@ -167,7 +167,7 @@ X11Desktop::X11Desktop()
         qWarning("The notification server could not take its name on the session bus");
 }
 
-X11Desktop::~X11Desktop()
+TestDesktop::~TestDesktop()
 {
     if (m_pointer) {
         m_pointer->closeWriteChannel();
@@ -176,12 +176,12 @@ X11Desktop::~X11Desktop()
     }
 }
 
-QString X11Desktop::run(const QString &program, const QStringList &arguments, int *exitCode)
+QString TestDesktop::run(const QString &program, const QStringList &arguments, int *exitCode)
 {
     return QString::fromLocal8Bit(output(program, arguments, exitCode));
 }
 
-QList<X11Desktop::Window> X11Desktop::windows(const QString &title) const
+QList<TestDesktop::Window> TestDesktop::windows(const QString &title) const
 {
     QList<Window> found;
     if (m_kind == Kind::Wayland) {
@@ -203,7 +203,7 @@ QList<X11Desktop::Window> X11Desktop::windows(const QString &title) const
     return found;
 }
 
-X11Desktop::Window X11Desktop::window(const QString &title, const QSize &size) const
+TestDesktop::Window TestDesktop::window(const QString &title, const QSize &size) const
 {
     const QList<Window> candidates = windows(title);
     for (const Window &candidate : candidates) {
@@ -213,7 +213,7 @@ X11Desktop::Window X11Desktop::window(const QString &title, const QSize &size) c
     return {};
 }
 
-bool X11Desktop::isViewable(const QString &id) const
+bool TestDesktop::isViewable(const QString &id) const
 {
     if (id.isEmpty())
         return false;
@@ -228,7 +228,7 @@ bool X11Desktop::isViewable(const QString &id) const
     return run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id}).contains(QLatin1String("IsViewable"));
 }
 
-QRect X11Desktop::trayPanel() const
+QRect TestDesktop::trayPanel() const
 {
     if (m_kind == Kind::Wayland)
         return QRect(0, screen().height() - kSwayBarHeight, screen().width(), kSwayBarHeight);
@@ -247,7 +247,7 @@ QRect X11Desktop::trayPanel() const
     return {};
 }
 
-QRect X11Desktop::trayIcon() const
+QRect TestDesktop::trayIcon() const
 {
     const QRect panel = trayPanel();
     // trayer holds the app's icon alone; the panels draw it among their own.
@@ -265,7 +265,7 @@ QRect X11Desktop::trayIcon() const
     return found ? icon.translated(panel.topLeft()) : QRect();
 }
 
-X11Desktop::TrayItem X11Desktop::trayItem() const
+TestDesktop::TrayItem TestDesktop::trayItem() const
 {
     TrayItem item;
     const QStringList registered = busProperty(kWatcher, QStringLiteral("/StatusNotifierWatcher"), kWatcher,
@@ -299,12 +299,12 @@ X11Desktop::TrayItem X11Desktop::trayItem() const
     return item;
 }
 
-void X11Desktop::activateTray() const
+void TestDesktop::activateTray() const
 {
     click(trayIcon().center());
 }
 
-void X11Desktop::openTrayMenu() const
+void TestDesktop::openTrayMenu() const
 {
     const QPoint icon = trayIcon().center();
     if (m_kind != Kind::Sni) {
@@ -318,7 +318,7 @@ void X11Desktop::openTrayMenu() const
     callBus(item.service, item.path, kItemInterface, QStringLiteral("ContextMenu"), {icon.x(), icon.y()});
 }
 
-QImage X11Desktop::grab(const QRect &area) const
+QImage TestDesktop::grab(const QRect &area) const
 {
     if (m_kind == Kind::Wayland) {
         const QString geometry
@@ -335,7 +335,7 @@ QImage X11Desktop::grab(const QRect &area) const
         .convertToFormat(QImage::Format_RGB32);
 }
 
-void X11Desktop::pointer(const QStringList &commands) const
+void TestDesktop::pointer(const QStringList &commands) const
 {
     if (!m_pointer) {
         m_pointer = std::make_unique<QProcess>();
@@ -354,7 +354,7 @@ void X11Desktop::pointer(const QStringList &commands) const
     }
 }
 
-void X11Desktop::focus(const Window &window) const
+void TestDesktop::focus(const Window &window) const
 {
     if (m_kind == Kind::Wayland)
         run(kSwaymsg, {QStringLiteral("[con_id=%1] focus").arg(window.id)});
@@ -362,7 +362,7 @@ void X11Desktop::focus(const Window &window) const
         run(kXdotool, {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window.id});
 }
 
-bool X11Desktop::hasFocus(const Window &window) const
+bool TestDesktop::hasFocus(const Window &window) const
 {
     if (m_kind != Kind::Wayland)
         return !window.id.isEmpty()
@@ -374,7 +374,7 @@ bool X11Desktop::hasFocus(const Window &window) const
     });
 }
 
-void X11Desktop::click(const QPoint &screenPos, int button) const
+void TestDesktop::click(const QPoint &screenPos, int button) const
 {
     if (m_kind == Kind::Wayland) {
         // A press arriving with the pointer's entry into a surface that has
@@ -389,7 +389,7 @@ void X11Desktop::click(const QPoint &screenPos, int button) const
             QStringLiteral("click"), QString::number(button)});
 }
 
-void X11Desktop::drag(const QPoint &from, const QPoint &to) const
+void TestDesktop::drag(const QPoint &from, const QPoint &to) const
 {
     constexpr int kSteps = 8;
     QStringList moves;
@@ -415,7 +415,7 @@ void X11Desktop::drag(const QPoint &from, const QPoint &to) const
     run(kXdotool, arguments + QStringList {QStringLiteral("mouseup"), QStringLiteral("1")});
 }
 
-void X11Desktop::scroll(const QPoint &screenPos, int steps) const
+void TestDesktop::scroll(const QPoint &screenPos, int steps) const
 {
     if (m_kind == Kind::Wayland) {
         qWarning("the virtual pointer has no wheel");
@@ -429,7 +429,7 @@ void X11Desktop::scroll(const QPoint &screenPos, int steps) const
             steps < 0 ? QStringLiteral("4") : QStringLiteral("5")});
 }
 
-void X11Desktop::parkPointer() const
+void TestDesktop::parkPointer() const
 {
     // The middle of the right half, clear of every app window, also of the
     // ones sway centres.
