@@ -1,6 +1,7 @@
 #include "LoginPages.h"
 
 #include <QHostAddress>
+#include <QTcpServer>
 #include <QUuid>
 
 namespace {
@@ -32,8 +33,16 @@ LoginPages::LoginPages(QObject *parent)
 
 bool LoginPages::listen()
 {
-    m_port = m_server.listen(QHostAddress::LocalHost, 0);
-    return m_port != 0;
+    // Qt 6.8's HTTP server has no listen() of its own any more; it serves a
+    // TCP server listened by the caller (bind(), since 6.4), and owns it.
+    auto *listener = new QTcpServer(&m_server);
+    if (!listener->listen(QHostAddress::LocalHost, 0)) {
+        delete listener;
+        return false;
+    }
+    m_server.bind(listener);
+    m_port = listener->serverPort();
+    return true;
 }
 
 QString LoginPages::begin()
