@@ -1,7 +1,26 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the run command need.
-# Run as root on Debian 12.
+# Run as root on Debian 12 (bookworm) or Debian 13 (trixie).
 set -euo pipefail
+
+# The names that differ between the two releases.
+release=$(. /etc/os-release && echo "${ID:-}:${VERSION_ID:-}")
+case $release in
+debian:12)
+    # The SVG image and icon-engine plugins come with the library.
+    svg_plugins=libqt6svg6
+    llvm=14
+    ;;
+debian:13)
+    svg_plugins=qt6-svg-plugins
+    llvm=19
+    ;;
+*)
+    echo "install-deps.sh: this is \"$release\" (from /etc/os-release); it knows Debian 12 (bookworm)" \
+        "and Debian 13 (trixie)" >&2
+    exit 1
+    ;;
+esac
 
 packages=(
     # toolchain and Qt 6
@@ -26,12 +45,12 @@ packages=(
     # the start-up benchmark watches the display through xcb
     libxcb1-dev
     # the artwork's vector sources at run time (Qt's SVG image and icon plugins)
-    libqt6svg6
+    "$svg_plugins"
     # end-to-end desktops: a session bus with a StatusNotifierItem panel under X11, and
     # native Wayland on headless sway (its bar hosts the tray)
     dbus-daemon xfce4-panel qt6-wayland sway swaybg grim python3
     # libFuzzer targets (clang's fuzzer and sanitizer runtimes are only recommended, so named)
-    clang libclang-rt-14-dev
+    clang "libclang-rt-$llvm-dev"
     # the browser that finishes sign-ins in the end-to-end tests
     chromium chromium-driver curl
     # keyboard and screen-reader walks: session bus, accessibility bus and its Python client
