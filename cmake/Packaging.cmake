@@ -59,8 +59,30 @@ if(NOT _latest_entry MATCHES "^vantrelvpn \\(${_version_pattern}\\) ")
     message(FATAL_ERROR "packaging/changelog: the latest entry is not version ${PROJECT_VERSION}")
 endif()
 
+# The package is built on the Debian release it is for: its run-time
+# dependencies differ by release, and its version carries the release
+# (0.5.12~deb12, 0.5.12~deb13; the later release's sorts higher, so an
+# upgrade of the system upgrades the package too).
+file(STRINGS /etc/os-release _os_release REGEX "^(ID|VERSION_ID)=")
+set(_debian_release "")
+if(_os_release MATCHES "ID=\"?debian\"?" AND _os_release MATCHES "VERSION_ID=\"?([0-9]+)\"?")
+    set(_debian_release ${CMAKE_MATCH_1})
+endif()
+if(_debian_release STREQUAL "12")
+    # Debian 12 ships the SVG image and icon-engine plugins with the library.
+    set(_svg_plugins libqt6svg6)
+elseif(_debian_release STREQUAL "13")
+    set(_svg_plugins qt6-svg-plugins)
+else()
+    message(STATUS "Debian package: not Debian 12 or 13 (\"${_os_release}\"); the package names Debian 13's plugins")
+    set(_svg_plugins qt6-svg-plugins)
+endif()
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vantrelvpn)
+if(_debian_release)
+    set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION}~deb${_debian_release})
+endif()
 set(CPACK_PACKAGE_VENDOR "Vantrel")
 set(CPACK_PACKAGE_CONTACT "Vantrel <support@vantrel.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop client for the VantrelVPN service")
@@ -85,7 +107,7 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://vantrel.com/")
 # named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6sql6-sqlite, libqt6svg6, qml6-module-qtqml, qml6-module-qtqml-workerscript, qml6-module-qtquick, qml6-module-qtquick-window, qml6-module-qtquick-controls, qml6-module-qtquick-templates, qml6-module-qtquick-layouts, qml6-module-qt5compat-graphicaleffects, fonts-noto-core | fonts-dejavu-core")
+    "libqt6sql6-sqlite, ${_svg_plugins}, qml6-module-qtqml, qml6-module-qtqml-workerscript, qml6-module-qtquick, qml6-module-qtquick-window, qml6-module-qtquick-controls, qml6-module-qtquick-templates, qml6-module-qtquick-layouts, qml6-module-qt5compat-graphicaleffects, fonts-noto-core | fonts-dejavu-core")
 # Native Wayland sessions need Qt's Wayland platform plugin; without it the
 # app runs through XWayland.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
