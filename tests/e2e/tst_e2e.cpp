@@ -93,6 +93,8 @@ constexpr int kStartTimeoutMs = 20000;
 constexpr int kUiTimeoutMs = 10000;
 constexpr int kBrowserTimeoutMs = 90000;
 constexpr int kExitTimeoutMs = 10000;
+// Qt 6.8 eases wheel scrolling out over about half a second.
+constexpr int kWheelEaseOutMs = 800;
 
 // QProcess::waitForFinished() answers false for a process that has already
 // ended, which the event processing of other waits may have noticed first.
@@ -305,7 +307,10 @@ void TestEndToEnd::clickWindow(const QPoint &windowPos, int button)
 }
 
 // Settings rows near the end of the list are placed from its end, where the
-// list stops hard: wheel down until the picture no longer moves.
+// list stops hard: wheel down until the picture no longer moves. Where the
+// wheel's scrolling eases out, the picture comes to rest before the list
+// does, and a press on a list still moving only stops it: each look comes
+// once the easing is over.
 bool TestEndToEnd::scrollToEnd()
 {
     QImage before;
@@ -313,6 +318,7 @@ bool TestEndToEnd::scrollToEnd()
         [&] {
             m_desktop.scroll(m_window.geometry.topLeft() + QPoint(200, 350), 10);
             m_desktop.parkPointer();
+            QTest::qWait(kWheelEaseOutMs);
             const QImage after = grabWindow().copy(kContentArea);
             const bool settled = after == before;
             before = after;
