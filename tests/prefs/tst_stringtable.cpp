@@ -101,8 +101,9 @@ void TestStringTable::translationsKeepTypography()
     static const QRegularExpression cyrillic(u"\\p{Cyrillic}"_s);
     const QStringList keptInEnglish {
         u"whitelist"_s, u"splitTunnel"_s, u"transportWireguard"_s, u"transportReality"_s};
-    const QVariantMap &extraEn = StringTable::extraTextsForLanguage(u"en"_s);
-    const QVariantMap &extraRu = StringTable::extraTextsForLanguage(u"ru"_s);
+    // Copies (implicitly shared): a reference bound through a temporary argument reads as dangling to gcc 14.
+    const QVariantMap extraEn = StringTable::extraTextsForLanguage(u"en"_s);
+    const QVariantMap extraRu = StringTable::extraTextsForLanguage(u"ru"_s);
     QCOMPARE(extraRu.keys(), extraEn.keys());
     QVariantMap english = StringTable::english();
     QVariantMap russian = StringTable::russian();
