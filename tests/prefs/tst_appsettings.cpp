@@ -263,6 +263,12 @@ void TestAppSettings::autostartEntry()
                  QByteArray("Exec=vantrelvpn --minimized"), QByteArray("X-VantrelVPN-Autostart=true")})
             QVERIFY2(after.split('\n').contains(line), after.constData());
         QVERIFY(!after.contains("Hidden") && after.contains("\nComment[ru]="));
+        // The package entry's launcher actions stay out: their names and commands are not the entry's.
+        QCOMPARE(after.count("\nName="), 1);
+        QVERIFY(!after.contains("Action") && !after.contains("--connect"));
+        if (const QString validate = QStandardPaths::findExecutable(u"desktop-file-validate"_s);
+            !validate.isEmpty())
+            QCOMPARE(QProcess::execute(validate, {entry}), 0);
     } else {
         QCOMPARE(after, entryAfter == u"seed" ? seed : QByteArray());
     }
