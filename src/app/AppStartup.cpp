@@ -1,6 +1,7 @@
 #include "AppStartup.h"
 
 #include "AppWiring.h"
+#include "CommandLine.h"
 #include "ConnectOnStart.h"
 #include "SceneGraphChoice.h"
 #include "SingleInstance.h"

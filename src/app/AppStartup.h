@@ -1,12 +1,12 @@
 #pragma once
 
 #include "AppConfig.h"
-#include "CommandLine.h"
 
 #include <QUrl>
 
 #include <optional>
 
+class CommandLine;
 class QQuickWindow;
 
 // The process entry: prepares graphics, fonts and identity, keeps one instance per user, has the service

@@ -15,8 +15,6 @@ class ConnectOnStart : public QObject
 public:
     ConnectOnStart(PipeClient *client, bool wanted, QObject *parent = nullptr);
 
-    // Whether the first report of a signed-in user is still awaited with a connection wanted.
-    [[nodiscard]] bool isPending() const { return m_pending; }
     // Wants the connection in this run whatever the setting says.
     void request();
 

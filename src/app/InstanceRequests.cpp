@@ -4,6 +4,12 @@
 #include <QLocalSocket>
 #include <QTimer>
 
+namespace {
+// A request is one word; a later start that says nothing is given a second.
+constexpr qint64 kMaxRequestBytes = 64;
+constexpr int kReadTimeoutMs = 1000;
+} // namespace
+
 InstanceRequests::InstanceRequests(QLocalServer *server, Handler handler, QObject *parent)
     : QObject(parent)
     , m_server(server)
@@ -16,7 +22,7 @@ void InstanceRequests::accept()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
         // Whatever the sender does, no more than this is ever held.
-        socket->setReadBufferSize(maxRequestBytes + 1);
+        socket->setReadBufferSize(kMaxRequestBytes + 1);
         auto *timeout = new QTimer(socket);
         timeout->setSingleShot(true);
         // The request is complete with its line feed, when the sender closes (an older version writes
@@ -27,12 +33,12 @@ void InstanceRequests::accept()
             answer(socket);
         };
         connect(socket, &QLocalSocket::readyRead, this, [socket, complete] {
-            if (socket->canReadLine() || socket->bytesAvailable() > maxRequestBytes)
+            if (socket->canReadLine() || socket->bytesAvailable() > kMaxRequestBytes)
                 complete();
         });
         connect(socket, &QLocalSocket::disconnected, this, complete);
         connect(timeout, &QTimer::timeout, this, complete);
-        timeout->start(readTimeoutMs);
+        timeout->start(kReadTimeoutMs);
         // Bytes may have come with the connection, and the sender may already be gone.
         if (socket->canReadLine() || socket->state() != QLocalSocket::ConnectedState)
             complete();
@@ -43,8 +49,8 @@ void InstanceRequests::answer(QLocalSocket *socket)
 {
     QByteArray request;
     if (socket->canReadLine())
-        request = socket->readLine(maxRequestBytes + 1);
-    else if (socket->bytesAvailable() <= maxRequestBytes)
+        request = socket->readLine(kMaxRequestBytes + 1);
+    else if (socket->bytesAvailable() <= kMaxRequestBytes)
         request = socket->readAll();
     const QByteArray reply = m_handler(request.trimmed());
     if (socket->state() != QLocalSocket::ConnectedState) {

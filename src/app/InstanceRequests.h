@@ -19,9 +19,6 @@ public:
     // Gets the request line without its line feed: empty when nothing readable came.
     using Handler = std::function<QByteArray(const QByteArray &request)>;
 
-    static constexpr qint64 maxRequestBytes = 64;
-    static constexpr int readTimeoutMs = 1000;
-
     InstanceRequests(QLocalServer *server, Handler handler, QObject *parent = nullptr);
 
 private:

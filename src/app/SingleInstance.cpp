@@ -76,9 +76,9 @@ bool SingleInstance::listen(QLocalServer &server, const QString &name)
 {
     if (name.isEmpty())
         return false;
-    // Only reached after ask() found nobody answering, so whatever is left under the name is stale. With
-    // a socket option set, Qt puts the socket in place by renaming, which would also succeed over a
-    // live server; the folder being the user's alone, the option is a second lock on the same door.
+    // Only reached after ask() found nobody answering, so whatever is left under the name is stale (with
+    // the option set, Qt renames the socket into place, which would also replace a live server's). The
+    // folder already keeps other accounts out; the option closes the socket itself to them too.
     QLocalServer::removeServer(name);
     server.setSocketOptions(QLocalServer::UserAccessOption);
     return server.listen(name);
