@@ -341,6 +341,16 @@ Item {
                 Divider {
                     width: root.cardWidth
                 }
+                SwitchRow {
+                    width: root.cardWidth
+                    namePrefix: "connectOnStart"
+                    title: appSettings.extraTexts.connectOnStart
+                    checked: appSettings.connectOnStart
+                    onToggled: value => appSettings.setConnectOnStart(value)
+                }
+                Divider {
+                    width: root.cardWidth
+                }
                 SegRow {
                     width: root.cardWidth
                     bottomMargin: 15

@@ -1,6 +1,8 @@
 #include "AppStartup.h"
 
 #include "AppWiring.h"
+#include "CommandLine.h"
+#include "ConnectOnStart.h"
 #include "SceneGraphChoice.h"
 #include "SingleInstance.h"
 #include "TrayManager.h"
@@ -15,6 +17,7 @@
 #include <QQmlContext>
 #include <QQuickWindow>
 #include <QSurfaceFormat>
+#include <QTextStream>
 #include <QTimer>
 
 #if defined(__GLIBC__)
@@ -27,7 +30,7 @@ const auto kOrganizationName = QLatin1String("Vantrel");
 const auto kApplicationVersion = QLatin1String("0.5.12");
 const auto kWindowIcon = QLatin1String(":/icon.svg");
 const auto kWindowIconBitmap = QLatin1String(":/icon.png");
-const auto kMinimizedOption = QLatin1String("--minimized");
+const auto kProgram = QLatin1String("vantrelvpn");
 const char *const kBundledFonts[] = {
     ":/fonts/SF-Pro-Text-Regular.otf",
     ":/fonts/SF-Pro-Text-Medium.otf",
@@ -48,11 +51,6 @@ AppStartup::AppStartup(const QUrl &mainDocument, const AppConfig &config)
     , m_config(config)
 { }
 
-bool AppStartup::startsMinimized(const QStringList &arguments)
-{
-    return arguments.mid(1).contains(kMinimizedOption);
-}
-
 void AppStartup::loadBundledFonts()
 {
     for (const char *resource : kBundledFonts) {
@@ -63,6 +61,13 @@ void AppStartup::loadBundledFonts()
     }
 }
 
+void AppStartup::setIdentity()
+{
+    QCoreApplication::setApplicationName(kApplicationName);
+    QCoreApplication::setOrganizationName(kOrganizationName);
+    QCoreApplication::setApplicationVersion(kApplicationVersion);
+}
+
 void AppStartup::prepareApplication()
 {
     loadBundledFonts();
@@ -71,9 +76,7 @@ void AppStartup::prepareApplication()
     font.setWeight(QFont::Medium);
     QApplication::setFont(font);
 
-    QApplication::setApplicationName(kApplicationName);
-    QApplication::setOrganizationName(kOrganizationName);
-    QApplication::setApplicationVersion(kApplicationVersion);
+    setIdentity();
     // Closing the window hides or minimises it; only a quit request ends the process.
     QApplication::setQuitOnLastWindowClosed(false);
     // The vector source draws sharp at every size; without Qt's SVG icon
@@ -83,19 +86,52 @@ void AppStartup::prepareApplication()
     SceneGraphChoice().apply();
 }
 
+std::optional<int> AppStartup::handOver(const CommandLine &commandLine, const QString &instanceName)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    if (!commandLine.error().isEmpty()) {
+        err << kProgram << ": " << commandLine.error() << "\nTry '" << kProgram << " --help'.\n";
+        return CommandLine::exitUnusable;
+    }
+    if (commandLine.helpRequested()) {
+        out << commandLine.helpText();
+        return CommandLine::exitDone;
+    }
+    const SingleInstance::Answer answer
+        = SingleInstance::ask(instanceName, CommandLine::request(commandLine.command()));
+    if (answer.reached)
+        return CommandLine::report(commandLine.command(), answer.line, out, err);
+    if (commandLine.mayStartInterface())
+        return std::nullopt;
+    err << kProgram << ": VantrelVPN is not running\n";
+    return CommandLine::exitUnusable;
+}
+
 int AppStartup::run(int &argc, char **argv)
 {
+    // A command that never opens the interface needs no display, only a plain application object.
+    if (!CommandLine::mayStartInterface(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        setIdentity();
+        return handOver(CommandLine(QCoreApplication::arguments()),
+            SingleInstance::serverName(SingleInstance::userRuntimeDir()))
+            .value_or(CommandLine::exitUnusable);
+    }
+
     QSurfaceFormat format = QSurfaceFormat::defaultFormat();
     format.setSamples(kSurfaceSamples);
     QSurfaceFormat::setDefaultFormat(format);
 
     QApplication app(argc, argv);
+    setIdentity();
+    // Qt's own options are gone from the arguments by now.
+    const CommandLine commandLine(QApplication::arguments());
+    const QString instanceName = SingleInstance::serverName(SingleInstance::userRuntimeDir());
+    if (const std::optional<int> exitCode = handOver(commandLine, instanceName))
+        return *exitCode;
 
     prepareApplication();
-
-    const QString instanceName = SingleInstance::serverName(SingleInstance::userRuntimeDir());
-    if (SingleInstance::handOver(instanceName))
-        return 0;
     QLocalServer instanceServer;
     const bool guarded = SingleInstance::listen(instanceServer, instanceName);
     if (!guarded) {
@@ -104,9 +140,13 @@ int AppStartup::run(int &argc, char **argv)
                                                         : instanceServer.errorString());
     }
 
-    const bool minimized = startsMinimized(QApplication::arguments());
+    // Started to connect, the app waits in the tray until the service allows it to.
+    const bool connects = commandLine.command() == CommandLine::Command::Connect;
+    const bool minimized = commandLine.minimized() || connects;
 
     AppWiring wiring(m_config);
+    if (connects)
+        wiring.connectOnStart()->request();
 
     QQmlApplicationEngine engine;
     wiring.publish(engine.rootContext());

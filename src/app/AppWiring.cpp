@@ -1,9 +1,12 @@
 #include "AppWiring.h"
 
 #include "AppSettings.h"
+#include "ConnectOnStart.h"
 #include "DaemonLauncher.h"
+#include "InstanceRequests.h"
 #include "PingProber.h"
 #include "PipeClient.h"
+#include "RemoteCommands.h"
 #include "ShadowImageProvider.h"
 #include "StateNotifier.h"
 #include "StatsStore.h"
@@ -13,7 +16,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLocalServer>
-#include <QLocalSocket>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QStandardPaths>
@@ -44,6 +46,8 @@ AppWiring::AppWiring(const AppConfig &config)
         config.statsDbPath.isEmpty() ? defaultStatsDbPath() : config.statsDbPath, config.clock);
     m_stateNotifier
         = std::make_unique<StateNotifier>(m_pipeClient.get(), m_trayManager.get(), m_appSettings.get());
+    m_connectOnStart = std::make_unique<ConnectOnStart>(m_pipeClient.get(), m_appSettings->connectOnStart());
+    m_remoteCommands = std::make_unique<RemoteCommands>(m_pipeClient.get());
     connectServices();
 }
 
@@ -94,6 +98,17 @@ void AppWiring::connectServices()
         DaemonLauncher::onRestartConfirmed();
         QCoreApplication::quit();
     });
+    connect(m_connectOnStart.get(), &ConnectOnStart::connectRequested, client, [this] { connectTunnel(); });
+    RemoteCommands *remote = m_remoteCommands.get();
+    connect(remote, &RemoteCommands::connectRequested, client, [this] { connectTunnel(); });
+    connect(remote, &RemoteCommands::disconnectRequested, client, &PipeClient::sendDisconnect);
+    // The tray's quit path, once the answer has gone out.
+    connect(remote, &RemoteCommands::quitRequested, tray, &TrayManager::quitRequested, Qt::QueuedConnection);
+}
+
+void AppWiring::connectTunnel()
+{
+    m_pipeClient->sendConnect(m_appSettings->whitelist(), m_appSettings->games(), m_appSettings->transport());
 }
 
 void AppWiring::publish(QQmlContext *context)
@@ -115,13 +130,11 @@ void AppWiring::attachWindow(QObject *window, QLocalServer *instanceServer)
         [window] { QMetaObject::invokeMethod(window, "showAndRaise"); });
     connect(m_trayManager.get(), &TrayManager::toggleWindowRequested, window,
         [window] { QMetaObject::invokeMethod(window, "toggleWindow"); });
+    connect(m_remoteCommands.get(), &RemoteCommands::showRequested, window,
+        [window] { QMetaObject::invokeMethod(window, "showAndRaise"); });
     if (instanceServer) {
-        // Any connection is a request to show the window; what a later start writes is never read.
-        connect(instanceServer, &QLocalServer::newConnection, window, [instanceServer, window] {
-            if (QLocalSocket *request = instanceServer->nextPendingConnection())
-                request->deleteLater();
-            QMetaObject::invokeMethod(window, "showAndRaise");
-        });
+        m_instanceRequests = std::make_unique<InstanceRequests>(instanceServer,
+            [remote = m_remoteCommands.get()](const QByteArray &request) { return remote->answer(request); });
     }
     connect(m_pipeClient.get(), &PipeClient::vpnStateChanged, m_trayManager.get(),
         [notifier = m_stateNotifier.get()] { notifier->onVpnStateChanged(); });

@@ -7,11 +7,14 @@
 #include <memory>
 
 class AppSettings;
+class ConnectOnStart;
 class DaemonLauncher;
+class InstanceRequests;
 class PingProber;
 class PipeClient;
 class QLocalServer;
 class QQmlContext;
+class RemoteCommands;
 class StateNotifier;
 class StatsStore;
 class TrayManager;
@@ -30,9 +33,10 @@ public:
 
     // Sets the context properties the QML documents bind to and adds the image provider they use.
     void publish(QQmlContext *context);
-    // Connects the window's requests and schedules the first attempt to reach the service, which thus
-    // happens once the event loop runs. The window must offer showAndRaise() and toggleWindow();
-    // instanceServer may be null when the process runs without the single-instance guard.
+    // Connects the window's requests and the requests of later starts, and schedules the first attempt
+    // to reach the service, which thus happens once the event loop runs. The window must offer
+    // showAndRaise() and toggleWindow(); instanceServer may be null when the process runs without the
+    // single-instance guard.
     void attachWindow(QObject *window, QLocalServer *instanceServer);
 
     [[nodiscard]] PipeClient *pipeClient() const { return m_pipeClient.get(); }
@@ -41,6 +45,7 @@ public:
     [[nodiscard]] PingProber *pingProber() const { return m_pingProber.get(); }
     [[nodiscard]] UrlOpener *urlOpener() const { return m_urlOpener.get(); }
     [[nodiscard]] StatsStore *statsStore() const { return m_statsStore.get(); }
+    [[nodiscard]] ConnectOnStart *connectOnStart() const { return m_connectOnStart.get(); }
 
     // Default place of the statistics database: "stats.db" in the writable application data location.
     [[nodiscard]] static QString defaultStatsDbPath();
@@ -50,6 +55,8 @@ public:
 private:
     void connectServices();
     void onAboutToQuit();
+    // Connects with the saved switches and protocol, as the dial does.
+    void connectTunnel();
 
     // Declared in creation order so that they are destroyed in reverse.
     std::unique_ptr<DaemonLauncher> m_launcher;
@@ -60,4 +67,7 @@ private:
     std::unique_ptr<UrlOpener> m_urlOpener;
     std::unique_ptr<StatsStore> m_statsStore;
     std::unique_ptr<StateNotifier> m_stateNotifier;
+    std::unique_ptr<ConnectOnStart> m_connectOnStart;
+    std::unique_ptr<RemoteCommands> m_remoteCommands;
+    std::unique_ptr<InstanceRequests> m_instanceRequests;
 };

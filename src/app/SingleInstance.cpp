@@ -1,5 +1,6 @@
 #include "SingleInstance.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,9 +13,10 @@
 namespace {
 const auto kServerFileName = QLatin1String("vantrelvpn-ui-single");
 const auto kFallbackFolderName = QLatin1String("runtime");
-const QByteArray kShowRequest = QByteArrayLiteral("show");
 constexpr int kConnectWaitMs = 200;
-constexpr int kWriteWaitMs = 200;
+// With the connection, well within the two seconds a script or a shortcut may wait.
+constexpr int kAnswerWaitMs = 1500;
+constexpr qint64 kMaxAnswerBytes = 256;
 } // namespace
 
 QString SingleInstance::serverName(const QString &runtimeDir)
@@ -47,26 +49,37 @@ QString SingleInstance::privateFolder(const QString &path)
     return path;
 }
 
-bool SingleInstance::handOver(const QString &name)
+SingleInstance::Answer SingleInstance::ask(const QString &name, const QByteArray &request)
 {
+    Answer answer;
     if (name.isEmpty())
-        return false;
+        return answer;
     QLocalSocket socket;
     socket.connectToServer(name, QIODevice::ReadWrite);
     if (!socket.waitForConnected(kConnectWaitMs))
-        return false;
-    socket.write(kShowRequest);
+        return answer;
+    answer.reached = true;
+    socket.write(request + '\n');
     socket.flush();
-    socket.waitForBytesWritten(kWriteWaitMs);
-    return true;
+    // The first instance answers as soon as it has the line. A hung one must not hang this process
+    // too; an older one closes without a word.
+    const QDeadlineTimer deadline(kAnswerWaitMs);
+    while (!socket.canReadLine() && socket.bytesAvailable() < kMaxAnswerBytes
+        && socket.state() == QLocalSocket::ConnectedState && !deadline.hasExpired())
+        socket.waitForReadyRead(int(deadline.remainingTime()));
+    if (socket.canReadLine())
+        answer.line = socket.readLine(kMaxAnswerBytes).trimmed();
+    return answer;
 }
 
 bool SingleInstance::listen(QLocalServer &server, const QString &name)
 {
     if (name.isEmpty())
         return false;
-    // Only reached after handOver() found nobody answering, so whatever is left under the name is stale.
-    // No socket options: with any of them set, listen() would also succeed over a live server.
+    // Only reached after ask() found nobody answering, so whatever is left under the name is stale (with
+    // the option set, Qt renames the socket into place, which would also replace a live server's). The
+    // folder already keeps other accounts out; the option closes the socket itself to them too.
     QLocalServer::removeServer(name);
+    server.setSocketOptions(QLocalServer::UserAccessOption);
     return server.listen(name);
 }

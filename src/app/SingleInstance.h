@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class QLocalServer;
@@ -18,10 +19,18 @@ public:
     // owned by this user.
     [[nodiscard]] static QString privateFolder(const QString &path);
 
-    // Asks a running first instance to show its window. True when one took the request: this process
-    // is then the second one and must end.
-    static bool handOver(const QString &name);
-    // Makes this process the first instance. A leftover socket file from a crashed process, or anything
-    // else lying under the name, is removed first; a failure leaves the process without the guard.
+    // What a start learns from the first instance.
+    struct Answer
+    {
+        // A first instance listens under the name: this process is a second one and must end.
+        bool reached = false;
+        // Its answer without the line feed; empty when none came in time.
+        QByteArray line;
+    };
+    // Sends one request line to a running first instance and waits a bounded time for its answer line.
+    [[nodiscard]] static Answer ask(const QString &name, const QByteArray &request);
+    // Makes this process the first instance, with a socket only the user may open. A leftover socket
+    // file from a crashed process, or anything else lying under the name, is removed first; a failure
+    // leaves the process without the guard.
     static bool listen(QLocalServer &server, const QString &name);
 };

@@ -12,6 +12,7 @@ const QString kKeyDarkTheme = QStringLiteral("ui/darkTheme");
 const QString kKeyWhitelist = QStringLiteral("ui/whitelist");
 const QString kKeyGames = QStringLiteral("ui/games");
 const QString kKeyTransport = QStringLiteral("ui/transport");
+const QString kKeyConnectOnStart = QStringLiteral("ui/connectOnStart");
 const QString kKeyLanguage = QStringLiteral("ui/language");
 
 const QString kTransportTls = QStringLiteral("tls");
@@ -55,6 +56,7 @@ void AppSettings::load(const QLocale &systemLocale)
     m_whitelist = m_settings.value(kKeyWhitelist, false).toBool();
     m_games = m_settings.value(kKeyGames, false).toBool();
     m_transport = m_settings.value(kKeyTransport, kTransportTls).toString();
+    m_connectOnStart = m_settings.value(kKeyConnectOnStart, false).toBool();
     const QString localeDefault
         = systemLocale.language() == QLocale::Russian ? kLanguageRussian : kLanguageEnglish;
     m_language = m_settings.value(kKeyLanguage, localeDefault).toString();
@@ -226,6 +228,15 @@ void AppSettings::setTransport(const QString &v)
     m_transport = transport;
     store(kKeyTransport, transport);
     emit transportChanged();
+}
+
+void AppSettings::setConnectOnStart(bool v)
+{
+    if (m_connectOnStart == v)
+        return;
+    m_connectOnStart = v;
+    store(kKeyConnectOnStart, v);
+    emit connectOnStartChanged();
 }
 
 void AppSettings::setLanguage(const QString &lang)

@@ -20,6 +20,7 @@ class AppSettings : public QObject
     Q_PROPERTY(bool whitelist READ whitelist WRITE setWhitelist NOTIFY whitelistChanged)
     Q_PROPERTY(bool games READ games WRITE setGames NOTIFY gamesChanged)
     Q_PROPERTY(QString transport READ transport WRITE setTransport NOTIFY transportChanged)
+    Q_PROPERTY(bool connectOnStart READ connectOnStart WRITE setConnectOnStart NOTIFY connectOnStartChanged)
     Q_PROPERTY(QString language READ language WRITE setLanguage NOTIFY languageChanged)
     Q_PROPERTY(QVariantMap t READ t NOTIFY languageChanged)
     Q_PROPERTY(QVariantMap extraTexts READ extraTexts NOTIFY languageChanged)
@@ -54,6 +55,8 @@ public:
     [[nodiscard]] bool whitelist() const { return m_whitelist; }
     [[nodiscard]] bool games() const { return m_games; }
     [[nodiscard]] QString transport() const { return m_transport; }
+    // Whether each start of the app connects the tunnel once the service allows.
+    [[nodiscard]] bool connectOnStart() const { return m_connectOnStart; }
     [[nodiscard]] QString language() const { return m_language; }
     [[nodiscard]] QVariantMap t() const;
     [[nodiscard]] QVariantMap extraTexts() const;
@@ -80,6 +83,7 @@ public:
     Q_INVOKABLE void setWhitelist(bool v);
     Q_INVOKABLE void setGames(bool v);
     Q_INVOKABLE void setTransport(const QString &v);
+    Q_INVOKABLE void setConnectOnStart(bool v);
     Q_INVOKABLE void setLanguage(const QString &lang);
 
 signals:
@@ -88,6 +92,7 @@ signals:
     void whitelistChanged();
     void gamesChanged();
     void transportChanged();
+    void connectOnStartChanged();
     void languageChanged();
 
 private:
@@ -102,5 +107,6 @@ private:
     bool m_whitelist = false;
     bool m_games = false;
     QString m_transport = QStringLiteral("tls");
+    bool m_connectOnStart = false;
     QString m_language = QStringLiteral("en");
 };

@@ -152,6 +152,8 @@ const Entry kExtraTextEntries[] = {
     // The close button's tooltip and description: the way to quit without a tray.
     {u"closeTip", u"Close (Ctrl+Q quits)", u"Закрыть (Ctrl+Q — выход)"},
     {u"quitShortcut", u"Ctrl+Q quits VantrelVPN", u"Ctrl+Q — выход из VantrelVPN"},
+    // The settings switch that connects the tunnel once at each start.
+    {u"connectOnStart", u"Connect when VantrelVPN starts", u"Подключаться при запуске VantrelVPN"},
 };
 
 struct Dictionaries

@@ -1,6 +1,7 @@
 // The running process's reactions between service objects, driven against a fake service.
 #include "AppSettings.h"
 #include "AppWiring.h"
+#include "ConnectOnStart.h"
 #include "FakeService.h"
 #include "PingProber.h"
 #include "PipeClient.h"
@@ -9,6 +10,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QSqlDatabase>
@@ -42,6 +44,37 @@ QJsonObject statusEvent(const QString &state, QJsonObject members = {})
     return members;
 }
 
+// What the client sent to steer the tunnel.
+QJsonArray tunnelCommands(const QList<QJsonObject> &received)
+{
+    QJsonArray commands;
+    for (const QJsonObject &command : received) {
+        const QString name = command.value(u"cmd"_s).toString();
+        if (name == u"connect"_s || name == u"disconnect"_s)
+            commands.append(command);
+    }
+    return commands;
+}
+
+// Sends a request as a later start does and returns the answer, read until the instance closes.
+QByteArray askInstance(const QLocalServer &server, const QByteArray &request)
+{
+    QLocalSocket socket;
+    socket.connectToServer(server.fullServerName());
+    if (!socket.waitForConnected(1000))
+        return "(no connection)";
+    socket.write(request);
+    // An older version closes right after writing.
+    if (!request.endsWith('\n'))
+        socket.disconnectFromServer();
+    QByteArray answer;
+    const bool closed = QTest::qWaitFor([&] {
+        answer += socket.readAll();
+        return socket.state() == QLocalSocket::UnconnectedState;
+    });
+    return closed ? answer : "(left open) "_ba + answer;
+}
+
 } // namespace
 
 class tst_AppWiring : public QObject
@@ -56,6 +89,11 @@ private slots:
     void serviceEventsReachStatisticsAndTray();
     void trayRequestsReachTheService();
     void windowRequests();
+    void instanceRequests_data();
+    void instanceRequests();
+    void silentStartBlocksNobody();
+    void connectOnStartOnce_data();
+    void connectOnStartOnce();
     void quitHandler_data();
     void quitHandler();
     void restartConfirmedEndsWithZero();
@@ -196,18 +234,147 @@ void tst_AppWiring::windowRequests()
     emit m_wiring->trayManager()->toggleWindowRequested();
     QCOMPARE(m_window.shown, 1);
     QCOMPARE(m_window.toggled, 2);
+}
 
-    // Each later start is one request, whether or not it writes anything, and is let go afterwards.
-    QLocalSocket withRequest;
+void tst_AppWiring::instanceRequests_data()
+{
+    QTest::addColumn<QJsonObject>("status"); // the service's last report
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QJsonArray>("sent"); // connect and disconnect commands that reached the service
+    QTest::addColumn<int>("shown");
+
+    const auto signedIn = [](const QString &state) {
+        return statusEvent(state,
+            {{u"authenticated"_s, true}, {u"endpoint"_s, u"203.0.113.5:443"_s},
+                {u"transport"_s, u"reality"_s}});
+    };
+    const QJsonObject signedOut = statusEvent(u"disconnected"_s, {{u"authenticated"_s, false}});
+    const QJsonArray disconnect {QJsonObject {{u"cmd"_s, u"disconnect"_s}}};
+    // With the saved switches and protocol, as the dial sends it.
+    const QJsonArray connect {QJsonObject {{u"cmd"_s, u"connect"_s},
+        {u"payload"_s,
+            QJsonObject {{u"games"_s, false}, {u"transport"_s, u"reality"_s}, {u"whitelist"_s, true}}}}};
+
+    QTest::newRow("status, connected") << signedIn(u"connected"_s) << "status\n"_ba
+                                       << "done connected 203.0.113.5:443 reality\n"_ba << QJsonArray() << 0;
+    QTest::newRow("status, signed out") << signedOut << "status\n"_ba
+                                        << "not-done signed-out\n"_ba << QJsonArray() << 0;
+    QTest::newRow("toggle, disconnected: connects") << signedIn(u"disconnected"_s) << "toggle\n"_ba
+                                                    << "done disconnected\n"_ba << connect << 0;
+    QTest::newRow("toggle, failed: connects") << signedIn(u"failed"_s) << "toggle\n"_ba
+                                              << "done failed\n"_ba << connect << 0;
+    QTest::newRow("toggle, connecting: cancels") << signedIn(u"connecting"_s) << "toggle\n"_ba
+                                                 << "done connecting\n"_ba << disconnect << 0;
+    QTest::newRow("toggle, signed out: nothing") << signedOut << "toggle\n"_ba
+                                                 << "not-done signed-out\n"_ba << QJsonArray() << 0;
+    QTest::newRow("connect, connected: nothing more")
+        << signedIn(u"connected"_s) << "connect\n"_ba
+        << "done connected 203.0.113.5:443 reality\n"_ba << QJsonArray() << 0;
+    QTest::newRow("disconnect, signed out: nothing to do") << signedOut << "disconnect\n"_ba
+                                                           << "done signed-out\n"_ba << QJsonArray() << 0;
+    QTest::newRow("disconnect, reconnecting") << signedIn(u"reconnecting"_s) << "disconnect\n"_ba
+                                              << "done reconnecting\n"_ba << disconnect << 0;
+    QTest::newRow("show") << signedOut << "show\n"_ba
+                          << "done signed-out\n"_ba << QJsonArray() << 1;
+    QTest::newRow("an older start: show, closed without a line feed")
+        << signedOut << "show"_ba << QByteArray() << QJsonArray() << 1;
+    QTest::newRow("unknown request: show")
+        << signedIn(u"connected"_s) << "frobnicate\n"_ba
+        << "done connected 203.0.113.5:443 reality\n"_ba << QJsonArray() << 1;
+    QTest::newRow("endless request: show") << signedOut << QByteArray(100000, 't') + '\n'
+                                           << "done signed-out\n"_ba << QJsonArray() << 1;
+}
+
+void tst_AppWiring::instanceRequests()
+{
+    QFETCH(QJsonObject, status);
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, answer);
+    QFETCH(QJsonArray, sent);
+    QFETCH(int, shown);
+
+    QLocalServer instanceServer;
+    QVERIFY(instanceServer.listen(m_dir->filePath(u"instance"_s)));
+    startWiring(&instanceServer);
+    AppSettings *settings = m_wiring->appSettings();
+    settings->setWhitelist(true);
+    settings->setGames(false);
+    settings->setTransport(u"reality"_s);
+    PipeClient *client = m_wiring->pipeClient();
+    m_service->sendLine(status);
+    QTRY_COMPARE(client->vpnState(), status.value(u"status"_s).toString());
+    QTRY_COMPARE(client->authenticated(), status.value(u"authenticated"_s).toBool());
+
+    QCOMPARE(askInstance(instanceServer, request), answer);
+    QTRY_COMPARE(m_window.shown, shown);
+    // A ping behind whatever the request sent tells when everything has arrived.
+    client->sendPing();
+    QVERIFY(m_service->waitForCommand(u"ping"_s));
+    QCOMPARE(tunnelCommands(m_service->received()), sent);
+}
+
+// A start that connects and says nothing holds up neither the requests behind it nor the instance.
+void tst_AppWiring::silentStartBlocksNobody()
+{
+    QLocalServer instanceServer;
+    QVERIFY(instanceServer.listen(m_dir->filePath(u"instance"_s)));
+    startWiring(&instanceServer);
     QLocalSocket silent;
-    withRequest.connectToServer(instanceServer.fullServerName());
-    QVERIFY(withRequest.waitForConnected(1000));
-    withRequest.write("show");
-    QTRY_COMPARE(m_window.shown, 2);
     silent.connectToServer(instanceServer.fullServerName());
-    QTRY_COMPARE(m_window.shown, 3);
-    QTRY_COMPARE(withRequest.state(), QLocalSocket::UnconnectedState);
+    QVERIFY(silent.waitForConnected(1000));
+
+    QCOMPARE(askInstance(instanceServer, "status\n"), "not-done signed-out\n"_ba);
+    QCOMPARE(m_window.shown, 0);
+    // Given up on after a while, the silent one counts as a request to show the window.
+    QTRY_COMPARE(m_window.shown, 1);
     QTRY_COMPARE(silent.state(), QLocalSocket::UnconnectedState);
+}
+
+void tst_AppWiring::connectOnStartOnce_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<int>("connects");
+
+    // A step is the state the service reports for a signed-in user; "signed-out"; "error", down with an
+    // error; or "drop", the link lost and back.
+    QTest::newRow("down: once, not after a disconnect or a lost link")
+        << QStringList {u"disconnected"_s, u"connected"_s, u"disconnected"_s, u"drop"_s, u"disconnected"_s}
+        << 1;
+    QTest::newRow("signed out at first: at sign-in")
+        << QStringList {u"signed-out"_s, u"disconnected"_s, u"drop"_s, u"disconnected"_s} << 1;
+    QTest::newRow("up already: not after the user disconnects")
+        << QStringList {u"connected"_s, u"disconnected"_s} << 0;
+    QTest::newRow("failed: not once the failure is cleared")
+        << QStringList {u"failed"_s, u"disconnected"_s} << 0;
+    QTest::newRow("down with an error") << QStringList {u"error"_s, u"disconnected"_s} << 0;
+}
+
+void tst_AppWiring::connectOnStartOnce()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(int, connects);
+
+    startWiring();
+    m_wiring->connectOnStart()->request();
+    PipeClient *client = m_wiring->pipeClient();
+    for (const QString &step : std::as_const(steps)) {
+        if (step == u"drop"_s) {
+            m_service->dropClient();
+            QVERIFY(m_service->waitForClient());
+            QTRY_COMPARE(client->linkState(), QString(LinkState::up));
+            continue;
+        }
+        const bool signedIn = step != u"signed-out"_s;
+        const QString state = signedIn && step != u"error"_s ? step : u"disconnected"_s;
+        const QString error = step == u"error"_s ? u"no route to the server"_s : QString();
+        m_service->sendLine(statusEvent(state, {{u"authenticated"_s, signedIn}, {u"error"_s, error}}));
+        QTRY_VERIFY(client->authenticated() == signedIn && client->vpnState() == state
+            && client->errorText() == error);
+    }
+    client->sendPing();
+    QVERIFY(m_service->waitForCommand(u"ping"_s));
+    QCOMPARE(tunnelCommands(m_service->received()).size(), connects);
 }
 
 void tst_AppWiring::quitHandler_data()

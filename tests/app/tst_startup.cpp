@@ -1,6 +1,8 @@
-// Start-up of the real process: single instance, the start-minimised option and the exit codes. Most
-// cases run the probe, which runs the very same start-up with a document that logs the window calls.
+// Start-up of the real process: the command line, single instance, commands for the running instance
+// and the exit codes. Most cases run the probe, which runs the very same start-up with a document that
+// logs the window calls.
 #include "AppStartup.h"
+#include "CommandLine.h"
 #include "SceneGraphChoice.h"
 
 #include <QDir>
@@ -102,12 +104,13 @@ class tst_Startup : public QObject
     Q_OBJECT
 
 private slots:
-    void minimizedOption_data();
-    void minimizedOption();
+    void commandLine_data();
+    void commandLine();
     void sceneGraphChoice_data();
     void sceneGraphChoice();
     void secondStartHandsOver_data();
     void secondStartHandsOver();
+    void commandsAndExitCodes();
     void nothingUnderTheNameBlocksTheStart_data();
     void nothingUnderTheNameBlocksTheStart();
     void documentWithoutRootObjectEndsWithMinusOne_data();
@@ -115,24 +118,51 @@ private slots:
     void realBinaryHandsOverToItself();
 };
 
-void tst_Startup::minimizedOption_data()
+void tst_Startup::commandLine_data()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<bool>("minimized");
+    QTest::addColumn<QStringList>("arguments"); // after the program name
+    QTest::addColumn<QString>("parsed"); // the command and "minimized", "help" or "error"
+    QTest::addColumn<bool>("interface"); // whether the raw arguments may start the interface
 
-    QTest::newRow("exact, among others") << QStringList {u"app"_s, u"-x"_s, u"--minimized"_s} << true;
-    QTest::newRow("none") << QStringList {u"app"_s} << false;
-    QTest::newRow("upper case") << QStringList {u"app"_s, u"--Minimized"_s} << false;
-    QTest::newRow("with value") << QStringList {u"app"_s, u"--minimized=1"_s} << false;
-    QTest::newRow("trailing blank") << QStringList {u"app"_s, u"--minimized "_s} << false;
-    QTest::newRow("program name only") << QStringList {u"--minimized"_s} << false;
+    QTest::newRow("none") << QStringList {} << u"none"_s << true;
+    QTest::newRow("minimised") << QStringList {u"--minimized"_s} << u"none minimized"_s << true;
+    QTest::newRow("connect") << QStringList {u"--connect"_s} << u"connect"_s << true;
+    QTest::newRow("toggle, with a needless option")
+        << QStringList {u"--minimized"_s, u"--toggle"_s} << u"toggle minimized"_s << false;
+    QTest::newRow("status") << QStringList {u"--status"_s} << u"status"_s << false;
+    QTest::newRow("help") << QStringList {u"-h"_s} << u"help"_s << false;
+    QTest::newRow("upper case is no option") << QStringList {u"--Minimized"_s} << u"error"_s << true;
+    QTest::newRow("option with a value") << QStringList {u"--minimized=1"_s} << u"error"_s << true;
+    QTest::newRow("two commands") << QStringList {u"--show"_s, u"--quit"_s} << u"error"_s << false;
+    QTest::newRow("a word") << QStringList {u"status"_s} << u"error"_s << true;
 }
 
-void tst_Startup::minimizedOption()
+void tst_Startup::commandLine()
 {
     QFETCH(QStringList, arguments);
-    QFETCH(bool, minimized);
-    QCOMPARE(AppStartup::startsMinimized(arguments), minimized);
+    QFETCH(QString, parsed);
+    QFETCH(bool, interface);
+
+    arguments.prepend(u"vantrelvpn"_s);
+    const CommandLine commandLine(arguments);
+    QString seen = commandLine.command() == CommandLine::Command::None
+        ? u"none"_s
+        : QString::fromLatin1(CommandLine::request(commandLine.command()));
+    if (commandLine.minimized())
+        seen += u" minimized"_s;
+    if (commandLine.helpRequested())
+        seen = u"help"_s;
+    if (!commandLine.error().isEmpty())
+        seen = u"error"_s;
+    QCOMPARE(seen, parsed);
+
+    QList<QByteArray> raw;
+    std::vector<const char *> argv;
+    for (const QString &argument : std::as_const(arguments))
+        raw.append(argument.toLocal8Bit());
+    for (const QByteArray &argument : std::as_const(raw))
+        argv.push_back(argument.constData());
+    QCOMPARE(CommandLine::mayStartInterface(int(argv.size()), argv.data()), interface);
 }
 
 void tst_Startup::sceneGraphChoice_data()
@@ -184,7 +214,7 @@ void tst_Startup::secondStartHandsOver_data()
     // The offscreen desktop has no tray to hide the window in.
     QTest::newRow("to a window minimised for want of a tray") << QStringList {u"--minimized"_s} << 0;
     QTest::newRow("to a shown window") << QStringList {} << 1;
-    QTest::newRow("--Minimized is no option") << QStringList {u"--Minimized"_s} << 1;
+    QTest::newRow("to a window started with --show") << QStringList {u"--show"_s} << 1;
 }
 
 void tst_Startup::secondStartHandsOver()
@@ -204,6 +234,33 @@ void tst_Startup::secondStartHandsOver()
     QVERIFY(!second->output.contains(kRunning));
     QTRY_COMPARE_WITH_TIMEOUT(first->output.count(kShown), shownAtStart + 1, kTimeoutMs);
     QCOMPARE(first->process.state(), QProcess::Running);
+}
+
+// The probe's instance never reaches a service, so its state is always "service-unreachable".
+void tst_Startup::commandsAndExitCodes()
+{
+    Sandbox sandbox;
+    const auto run = [&sandbox](const QString &argument, int exitCode) {
+        Launch *launch = sandbox.start({argument});
+        return finishedWith(launch, exitCode) ? launch->output : "exit: "_ba + launch->output;
+    };
+    QVERIFY(run(u"--help"_s, 0).contains("--toggle"));
+    for (const char *argument : {"--status", "--quit", "--toggle", "--bogus"})
+        QVERIFY(run(QLatin1String(argument), 2).startsWith("vantrelvpn: "));
+
+    Launch *first = sandbox.start({u"--minimized"_s});
+    QTRY_VERIFY_WITH_TIMEOUT(first->output.contains(kRunning), kTimeoutMs);
+    QCOMPARE(run(u"--status"_s, 1), "service-unreachable\n"_ba);
+    QCOMPARE(run(u"--toggle"_s, 1), "vantrelvpn: cannot toggle now: service-unreachable\n"_ba);
+    QCOMPARE(run(u"--show"_s, 0), QByteArray());
+    QTRY_COMPARE_WITH_TIMEOUT(first->output.count(kShown), 1, kTimeoutMs);
+    QCOMPARE(run(u"--quit"_s, 0), QByteArray());
+    QVERIFY(finishedWith(first, 0));
+
+    // An instance that takes the connection and never answers.
+    QLocalServer hung;
+    QVERIFY(hung.listen(sandbox.instanceName()));
+    QCOMPARE(run(u"--status"_s, 1), "vantrelvpn: the running VantrelVPN did not answer\n"_ba);
 }
 
 void tst_Startup::nothingUnderTheNameBlocksTheStart_data()

@@ -205,16 +205,18 @@ def walk_keyboard(app, service):
     focus_order(app, ["Home"], ("Home",))
     focus_order(app, ["Settings"], ("End",))
     # Each segmented control is one stop too: its chosen segment.
-    focus_order(app, ["Switch to light theme", "Minimize", "Close", "Off", "WireGuard", "Split Tunnel",
+    focus_order(app, ["Switch to light theme", "Minimize", "Close", "Off", "Connect when VantrelVPN starts",
+                      "WireGuard", "Split Tunnel",
                       "Gaming mode", "Start with Windows", "Dark theme", "EN", "Support report: Save",
                       "Log out", "Settings", "Switch to light theme", "Minimize", "Close", "Off"])
     focus_order(app, ["On connect"], ("Right",))
     service.wait_for("command set_kill_switch")
     wait("the new mode checked", lambda: checked(app.focused()))
-    switch = focus_order(app, ["WireGuard", "Split Tunnel"])
-    before = checked(switch)
-    key("space")
-    wait("the switch to flip", lambda: checked(switch) != before)
+    for names in (["Connect when VantrelVPN starts"], ["WireGuard", "Split Tunnel"]):
+        switch = focus_order(app, names)
+        before = checked(switch)
+        key("space")
+        wait("the switch to flip", lambda: checked(switch) != before)
 
     # The popup opens with its main button focused; Escape closes it.
     tray_click()

@@ -10,6 +10,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const AppSettings settings;
     QTextStream(stdout) << settings.language() << ' ' << settings.transport() << ' ' << settings.darkTheme()
-                        << settings.autostart() << settings.whitelist() << settings.games() << Qt::endl;
+                        << settings.autostart() << settings.whitelist() << settings.games()
+                        << settings.connectOnStart() << Qt::endl;
     return 0;
 }

@@ -92,11 +92,11 @@ void TestAppSettings::freshProfile_data()
 {
     QTest::addColumn<QStringList>("locale");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("russian") << QStringList {u"LANG=ru_RU.UTF-8"_s} << u"ru tls 1000"_s;
+    QTest::newRow("russian") << QStringList {u"LANG=ru_RU.UTF-8"_s} << u"ru tls 10000"_s;
     // The language counts, not the country.
-    QTest::newRow("russian in Ukraine") << QStringList {u"LANG=ru_UA.UTF-8"_s} << u"ru tls 1000"_s;
+    QTest::newRow("russian in Ukraine") << QStringList {u"LANG=ru_UA.UTF-8"_s} << u"ru tls 10000"_s;
     QTest::newRow("german over russian")
-        << QStringList {u"LANG=ru_RU.UTF-8"_s, u"LC_ALL=de_DE.UTF-8"_s} << u"en tls 1000"_s;
+        << QStringList {u"LANG=ru_RU.UTF-8"_s, u"LC_ALL=de_DE.UTF-8"_s} << u"en tls 10000"_s;
 }
 
 // The real constructor and store on a fresh profile, in a child process with a home and a
@@ -157,6 +157,7 @@ void TestAppSettings::setters_data()
               const QVariant &expected) { QTest::newRow(name) << property << initial << input << expected; };
     row("darkTheme off", "darkTheme", true, false, false);
     row("whitelist unchanged", "whitelist", false, false, false);
+    row("connectOnStart on", "connectOnStart", false, true, true);
     row("reality", "transport", u"tls"_s, u"reality"_s, u"reality"_s);
     row("REALITY from reality", "transport", u"reality"_s, u"REALITY"_s, u"tls"_s);
     row("empty from tls", "transport", u"tls"_s, QString(), u"tls"_s);
@@ -262,6 +263,12 @@ void TestAppSettings::autostartEntry()
                  QByteArray("Exec=vantrelvpn --minimized"), QByteArray("X-VantrelVPN-Autostart=true")})
             QVERIFY2(after.split('\n').contains(line), after.constData());
         QVERIFY(!after.contains("Hidden") && after.contains("\nComment[ru]="));
+        // The package entry's launcher actions stay out: their names and commands are not the entry's.
+        QCOMPARE(after.count("\nName="), 1);
+        QVERIFY(!after.contains("Action") && !after.contains("--connect"));
+        if (const QString validate = QStandardPaths::findExecutable(u"desktop-file-validate"_s);
+            !validate.isEmpty())
+            QCOMPARE(QProcess::execute(validate, {entry}), 0);
     } else {
         QCOMPARE(after, entryAfter == u"seed" ? seed : QByteArray());
     }

@@ -171,7 +171,7 @@ private slots:
         QTest::newRow("support report: save")
             << u"diagButton"_s << QString() << u"get_diag"_s << QByteArray();
         QTest::newRow("account: log out") << u"logoutButton"_s << QString() << u"logout"_s << QByteArray();
-        for (const char *name : {"whitelist", "games", "autostart", "theme"})
+        for (const char *name : {"connectOnStart", "whitelist", "games", "autostart", "theme"})
             QTest::addRow("switch: %s", name)
                 << QString::fromLatin1(name) + u"Switch"_s << QString() << QString()
                 << QByteArray(qstrcmp(name, "theme") == 0 ? "darkTheme" : name);
