@@ -7,6 +7,7 @@
 #include "ShadowImageProvider.h"
 #include "StateNotifier.h"
 #include "StatsStore.h"
+#include "TrayActions.h"
 #include "TrayManager.h"
 #include "UrlOpener.h"
 
@@ -44,6 +45,8 @@ AppWiring::AppWiring(const AppConfig &config)
         config.statsDbPath.isEmpty() ? defaultStatsDbPath() : config.statsDbPath, config.clock);
     m_stateNotifier
         = std::make_unique<StateNotifier>(m_pipeClient.get(), m_trayManager.get(), m_appSettings.get());
+    m_trayActions
+        = std::make_unique<TrayActions>(m_pipeClient.get(), m_trayManager.get(), m_appSettings.get());
     connectServices();
 }
 
@@ -90,6 +93,13 @@ void AppWiring::connectServices()
     connect(client, &PipeClient::linkStateChanged, notifier, &StateNotifier::onLinkStateChanged);
     connect(settings, &AppSettings::languageChanged, notifier, &StateNotifier::onLinkStateChanged);
     notifier->onLinkStateChanged();
+    TrayActions *actions = m_trayActions.get();
+    for (const auto signal :
+        {&PipeClient::vpnStateChanged, &PipeClient::linkStateChanged, &PipeClient::authenticatedChanged})
+        connect(client, signal, actions, &TrayActions::refresh);
+    connect(settings, &AppSettings::languageChanged, actions, &TrayActions::refresh);
+    connect(tray, &TrayManager::mainActionRequested, actions, &TrayActions::onMainActionRequested);
+    actions->refresh();
     connect(client, &PipeClient::restartConfirmed, app, [] {
         DaemonLauncher::onRestartConfirmed();
         QCoreApplication::quit();

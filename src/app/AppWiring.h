@@ -14,6 +14,7 @@ class QLocalServer;
 class QQmlContext;
 class StateNotifier;
 class StatsStore;
+class TrayActions;
 class TrayManager;
 class UrlOpener;
 
@@ -60,4 +61,5 @@ private:
     std::unique_ptr<UrlOpener> m_urlOpener;
     std::unique_ptr<StatsStore> m_statsStore;
     std::unique_ptr<StateNotifier> m_stateNotifier;
+    std::unique_ptr<TrayActions> m_trayActions;
 };
