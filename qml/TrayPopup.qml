@@ -46,20 +46,6 @@ Window {
         (mainButton.enabled ? mainButton : openButton).forceActiveFocus();
     }
 
-    function statusText() {
-        switch (vpnState) {
-        case "connected":
-            return t.statusProtected;
-        case "connecting":
-            return t.statusConnecting;
-        case "reconnecting":
-            return t.statusReconnecting;
-        case "failed":
-            return t.connectionFailed;
-        }
-        return t.statusNotConnected;
-    }
-
     width: 340
     height: 212
     minimumWidth: 340
@@ -134,7 +120,7 @@ Window {
                 }
                 Text {
                     objectName: "popupStatus"
-                    text: root.statusText()
+                    text: trayManager.statusText
                     textFormat: Text.PlainText
                     color: appSettings.fgMuted
                     font.family: appSettings.fontFamily
@@ -169,17 +155,12 @@ Window {
                 objectName: "popupMainButton"
                 Layout.fillWidth: true
                 Layout.preferredHeight: 34
-                enabled: pipeClient.authenticated && pipeClient.linkState === "up"
+                enabled: trayManager.mainActionEnabled
                 Accessible.description: pipeClient.linkState === "up" ? "" : appSettings.extraTexts.serviceNeeded
                 variant: root.connected ? "danger-ghost" : "ghost"
-                text: root.connected ? root.t.disconnect : root.busy ? root.t.cancel : root.t.connect
+                text: trayManager.mainActionText
                 Accessible.name: text
-                onClicked: {
-                    if (root.connected || root.busy)
-                        pipeClient.sendDisconnect();
-                    else
-                        pipeClient.sendConnect(appSettings.whitelist, appSettings.games, appSettings.transport);
-                }
+                onClicked: trayManager.mainActionRequested()
             }
 
             Item {

@@ -10,6 +10,7 @@
 #include "ShadowImageProvider.h"
 #include "StateNotifier.h"
 #include "StatsStore.h"
+#include "TrayActions.h"
 #include "TrayManager.h"
 #include "UrlOpener.h"
 
@@ -48,6 +49,8 @@ AppWiring::AppWiring(const AppConfig &config)
         = std::make_unique<StateNotifier>(m_pipeClient.get(), m_trayManager.get(), m_appSettings.get());
     m_connectOnStart = std::make_unique<ConnectOnStart>(m_pipeClient.get(), m_appSettings->connectOnStart());
     m_remoteCommands = std::make_unique<RemoteCommands>(m_pipeClient.get());
+    m_trayActions
+        = std::make_unique<TrayActions>(m_pipeClient.get(), m_trayManager.get(), m_appSettings.get());
     connectServices();
 }
 
@@ -94,6 +97,13 @@ void AppWiring::connectServices()
     connect(client, &PipeClient::linkStateChanged, notifier, &StateNotifier::onLinkStateChanged);
     connect(settings, &AppSettings::languageChanged, notifier, &StateNotifier::onLinkStateChanged);
     notifier->onLinkStateChanged();
+    TrayActions *actions = m_trayActions.get();
+    for (const auto signal :
+        {&PipeClient::vpnStateChanged, &PipeClient::linkStateChanged, &PipeClient::authenticatedChanged})
+        connect(client, signal, actions, &TrayActions::refresh);
+    connect(settings, &AppSettings::languageChanged, actions, &TrayActions::refresh);
+    connect(tray, &TrayManager::mainActionRequested, actions, &TrayActions::onMainActionRequested);
+    actions->refresh();
     connect(client, &PipeClient::restartConfirmed, app, [] {
         DaemonLauncher::onRestartConfirmed();
         QCoreApplication::quit();

@@ -17,6 +17,7 @@ class QQmlContext;
 class RemoteCommands;
 class StateNotifier;
 class StatsStore;
+class TrayActions;
 class TrayManager;
 class UrlOpener;
 
@@ -70,4 +71,5 @@ private:
     std::unique_ptr<ConnectOnStart> m_connectOnStart;
     std::unique_ptr<RemoteCommands> m_remoteCommands;
     std::unique_ptr<InstanceRequests> m_instanceRequests;
+    std::unique_ptr<TrayActions> m_trayActions;
 };

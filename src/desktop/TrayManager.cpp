@@ -1,10 +1,12 @@
 #include "TrayManager.h"
 
+#include <QAction>
 #include <QColor>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImageReader>
+#include <QMenu>
 #include <QPainter>
 #include <QPixmap>
 
@@ -51,6 +53,7 @@ TrayManager::TrayManager(Environment environment, QObject *parent)
     : QObject(parent)
     , m_environment(std::move(environment))
     , m_tray(new QSystemTrayIcon(this))
+    , m_menu(std::make_unique<QMenu>())
 {
     if (!m_environment.iconGeometry)
         m_environment.iconGeometry = [this] { return m_tray->geometry(); };
@@ -64,6 +67,18 @@ TrayManager::TrayManager(Environment environment, QObject *parent)
                   int msecs) { m_tray->showMessage(title, message, icon, msecs); };
     }
 
+    m_statusLine = m_menu->addAction(QString());
+    m_statusLine->setEnabled(false);
+    m_mainAction = m_menu->addAction(QString());
+    m_mainAction->setEnabled(false);
+    connect(m_mainAction, &QAction::triggered, this, &TrayManager::mainActionRequested);
+    m_openAction = m_menu->addAction(QString());
+    connect(m_openAction, &QAction::triggered, this, &TrayManager::showRequested);
+    m_quitAction = m_menu->addAction(QString());
+    connect(m_quitAction, &QAction::triggered, this, &TrayManager::quitRequested);
+    // Before the icon shows: a panel reads an item's menu when the item appears.
+    m_tray->setContextMenu(m_menu.get());
+
     connect(m_tray, &QSystemTrayIcon::activated, this, &TrayManager::onActivated);
     redraw();
     // X11 watches for a tray host that starts after us, so the icon is always
@@ -71,6 +86,12 @@ TrayManager::TrayManager(Environment environment, QObject *parent)
     // tray, and with none there is nothing to show it in.
     if (QSystemTrayIcon::isSystemTrayAvailable() || QGuiApplication::platformName() == u"xcb")
         m_tray->setVisible(true);
+}
+
+// The icon goes first: the menu it exports belongs to the QMenu.
+TrayManager::~TrayManager()
+{
+    delete m_tray;
 }
 
 void TrayManager::setVersion(const QString &v)
@@ -96,6 +117,33 @@ void TrayManager::setServiceNote(const QString &note)
         return;
     m_serviceNote = note;
     redraw();
+    updateStatusLine();
+}
+
+void TrayManager::setStatusText(const QString &text)
+{
+    if (text == m_statusText)
+        return;
+    m_statusText = text;
+    updateStatusLine();
+    emit statusTextChanged();
+}
+
+void TrayManager::setMainAction(const QString &text, bool enabled)
+{
+    if (text == m_mainActionText && enabled == m_mainActionEnabled)
+        return;
+    m_mainActionText = text;
+    m_mainActionEnabled = enabled;
+    m_mainAction->setText(text);
+    m_mainAction->setEnabled(enabled);
+    emit mainActionChanged();
+}
+
+void TrayManager::setMenuTexts(const QString &openText, const QString &quitText)
+{
+    m_openAction->setText(openText);
+    m_quitAction->setText(quitText);
 }
 
 void TrayManager::notify(const QString &title, const QString &message)
@@ -110,6 +158,10 @@ void TrayManager::onActivated(QSystemTrayIcon::ActivationReason reason)
         emit toggleWindowRequested();
         break;
     case QSystemTrayIcon::Context: {
+        // Under XEmbed Qt has just shown the menu for this click. The popup is
+        // for panels that send the click instead of showing the menu.
+        if (m_menu->isVisible())
+            break;
         const QRect geometry = m_environment.iconGeometry();
         if (geometry.isValid()) {
             // Summed in 64 bits so icons near the coordinate limits do not overflow.
@@ -149,4 +201,10 @@ void TrayManager::redraw()
                                              : QStringLiteral("VantrelVPN v%1").arg(m_version);
     m_tray->setToolTip(
         QStringLiteral("%1 — %2").arg(base, m_serviceNote.isEmpty() ? m_state : m_serviceNote));
+}
+
+// Like the tooltip, the menu's first line tells of the service while it cannot be reached.
+void TrayManager::updateStatusLine()
+{
+    m_statusLine->setText(m_serviceNote.isEmpty() ? m_statusText : m_serviceNote);
 }

@@ -3,6 +3,7 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -23,6 +24,7 @@ const QString kXdotool = QStringLiteral("xdotool");
 const QString kSwaymsg = QStringLiteral("swaymsg");
 const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString kItemInterface = QStringLiteral("org.kde.StatusNotifierItem");
+const QString kMenuInterface = QStringLiteral("com.canonical.dbusmenu");
 // The blue of the app's shield, as a panel draws the tray icon.
 const QColor kIconBlue(0x4C, 0x84, 0xF1);
 constexpr int kIconBlueTolerance = 50;
@@ -150,6 +152,19 @@ QRect parseShellGeometry(const QString &text)
     }
     return {x, y, width, height};
 }
+
+// The windows an xdotool search finds, with their rectangles.
+QList<TestDesktop::Window> x11Windows(const QStringList &search)
+{
+    QList<TestDesktop::Window> found;
+    const QStringList ids = TestDesktop::run(kXdotool, search).split(u'\n', Qt::SkipEmptyParts);
+    for (const QString &id : ids) {
+        const QString shell = TestDesktop::run(
+            kXdotool, {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id});
+        found.append({id.trimmed(), parseShellGeometry(shell)});
+    }
+    return found;
+}
 } // namespace
 
 TestDesktop::TestDesktop()
@@ -183,8 +198,8 @@ QString TestDesktop::run(const QString &program, const QStringList &arguments, i
 
 QList<TestDesktop::Window> TestDesktop::windows(const QString &title) const
 {
-    QList<Window> found;
     if (m_kind == Kind::Wayland) {
+        QList<Window> found;
         const QList<QJsonObject> nodes = swayWindows();
         for (const QJsonObject &node : nodes) {
             if (node.value(QLatin1String("name")).toString() == title)
@@ -193,14 +208,14 @@ QList<TestDesktop::Window> TestDesktop::windows(const QString &title) const
         return found;
     }
     const QString pattern = u'^' + QRegularExpression::escape(title) + u'$';
-    const QStringList ids = run(kXdotool, {QStringLiteral("search"), QStringLiteral("--name"), pattern})
-                                .split(u'\n', Qt::SkipEmptyParts);
-    for (const QString &id : ids) {
-        const QString shell
-            = run(kXdotool, {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id});
-        found.append({id.trimmed(), parseShellGeometry(shell)});
-    }
-    return found;
+    return x11Windows({QStringLiteral("search"), QStringLiteral("--name"), pattern});
+}
+
+QList<TestDesktop::Window> TestDesktop::viewableWindowsOfClass(const QString &windowClass) const
+{
+    const QString pattern = u'^' + QRegularExpression::escape(windowClass) + u'$';
+    return x11Windows(
+        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"), pattern});
 }
 
 TestDesktop::Window TestDesktop::window(const QString &title, const QSize &size) const
@@ -296,7 +311,51 @@ TestDesktop::TrayItem TestDesktop::trayItem() const
     const QVariant pixmaps = property("IconPixmap");
     if (pixmaps.canConvert<QDBusArgument>())
         item.pixmaps = pixmapsFrom(pixmaps.value<QDBusArgument>());
+    item.menu = property("Menu").value<QDBusObjectPath>().path();
     return item;
+}
+
+QList<TestDesktop::MenuEntry> TestDesktop::trayMenu() const
+{
+    const TrayItem item = trayItem();
+    if (item.service.isEmpty() || item.menu.isEmpty())
+        return {};
+    callBus(item.service, item.menu, kMenuInterface, QStringLiteral("AboutToShow"), {0});
+    // (revision, (id, properties, children)) with each child such a node in a variant.
+    const QDBusMessage reply = callBus(
+        item.service, item.menu, kMenuInterface, QStringLiteral("GetLayout"), {0, -1, QStringList()});
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 2)
+        return {};
+    QList<MenuEntry> entries;
+    const auto root = reply.arguments().at(1).value<QDBusArgument>();
+    int id = 0;
+    QVariantMap properties;
+    root.beginStructure();
+    root >> id >> properties;
+    root.beginArray();
+    while (!root.atEnd()) {
+        QDBusVariant child;
+        root >> child;
+        const auto node = child.variant().value<QDBusArgument>();
+        node.beginStructure();
+        node >> id >> properties;
+        node.endStructure();
+        // Absent properties have the protocol's defaults.
+        if (properties.value(QStringLiteral("visible"), true).toBool()) {
+            entries.append({id, properties.value(QStringLiteral("label")).toString(),
+                properties.value(QStringLiteral("enabled"), true).toBool()});
+        }
+    }
+    root.endArray();
+    root.endStructure();
+    return entries;
+}
+
+void TestDesktop::clickTrayMenu(int id) const
+{
+    const TrayItem item = trayItem();
+    callBus(item.service, item.menu, kMenuInterface, QStringLiteral("Event"),
+        {id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(QVariant(0))), 0U});
 }
 
 void TestDesktop::activateTray() const
@@ -304,15 +363,13 @@ void TestDesktop::activateTray() const
     click(trayIcon().center());
 }
 
-void TestDesktop::openTrayMenu() const
+void TestDesktop::secondaryClickTray() const
 {
     const QPoint icon = trayIcon().center();
     if (m_kind != Kind::Sni) {
         click(icon, 3);
         return;
     }
-    // xfce4-panel shows its own menu on a secondary click on an item whose
-    // menu is Qt's "/NO_DBUSMENU": the call other panels make stands in.
     run(kXdotool, {QStringLiteral("mousemove"), QString::number(icon.x()), QString::number(icon.y())});
     const TrayItem item = trayItem();
     callBus(item.service, item.path, kItemInterface, QStringLiteral("ContextMenu"), {icon.x(), icon.y()});

@@ -40,6 +40,14 @@ public:
         QString title;
         QString toolTip;
         QMap<int, QImage> pixmaps; // by width
+        QString menu; // the object path of its menu
+    };
+    // An entry of the item's menu as the panel reads it (com.canonical.dbusmenu).
+    struct MenuEntry
+    {
+        int id = 0;
+        QString label;
+        bool enabled = true;
     };
     using Notification = NotificationServer::Notification;
 
@@ -50,6 +58,8 @@ public:
 
     // Windows titled exactly `title`, mapped or not.
     [[nodiscard]] QList<Window> windows(const QString &title) const;
+    // X11 only: the mapped windows of that class (WM_CLASS), titled or not.
+    [[nodiscard]] QList<Window> viewableWindowsOfClass(const QString &windowClass) const;
     // The one window of that title and size, or an empty id.
     [[nodiscard]] Window window(const QString &title, const QSize &size) const;
     [[nodiscard]] bool isViewable(const QString &id) const;
@@ -57,12 +67,19 @@ public:
     [[nodiscard]] QRect trayPanel() const;
     // Where the app's icon is drawn in the panel.
     [[nodiscard]] QRect trayIcon() const;
-    // A primary and a secondary click on the tray icon. The panels hosting
-    // StatusNotifierItems turn them into the item's Activate and ContextMenu
-    // calls (xfce4-panel only the first: the second is the call itself).
+    // A primary and a secondary click on the tray icon. Under XEmbed Qt shows
+    // the icon's menu on the second. The panels hosting StatusNotifierItems
+    // turn them into the item's Activate and ContextMenu calls; xfce4-panel
+    // shows the item's menu instead of the second, so there the call that the
+    // panels reading no menu make (swaybar's) stands in.
     void activateTray() const;
-    void openTrayMenu() const;
+    void secondaryClickTray() const;
     [[nodiscard]] TrayItem trayItem() const;
+    // The item's menu as a panel reads it before showing it, in order; empty
+    // without one.
+    [[nodiscard]] QList<MenuEntry> trayMenu() const;
+    // What a panel sends when an entry of that menu is clicked.
+    void clickTrayMenu(int id) const;
     // What the notification server has received since the last call to
     // forgetNotifications(), oldest first.
     [[nodiscard]] QList<Notification> notifications() const { return m_notifications.received(); }

@@ -2,10 +2,10 @@
 // service on the real socket paths, in a private desktop session with a tray
 // host (see session.sh: X11 with an XEmbed tray, X11 with a StatusNotifierItem
 // panel, or Wayland). The app is driven the way a user drives it: pointer
-// clicks on the window, the tray icon and its popup; what it shows is read
-// back from the screen's pixels, what it did from the service's log, the
-// settings file, the statistics database, the tray item and notifications on
-// the session bus.
+// clicks on the window, the tray icon, its menu and its popup; what it shows
+// is read back from the screen's pixels, what it did from the service's log,
+// the settings file, the statistics database, the tray item with its menu and
+// notifications on the session bus.
 
 #include "ServiceProcess.h"
 #include "StringTable.h"
@@ -155,6 +155,7 @@ private slots:
     void trayPopupClosesOnFocusLoss();
     void trayItemFollowsState_data();
     void trayItemFollowsState();
+    void trayMenuFollowsStateAndLanguage();
     void windowShowsAndDrags();
     void connectOnStartOncePerRun();
     void commandsSteerTheRunningApp();
@@ -171,6 +172,7 @@ private:
     void clickWindow(const QPoint &windowPos, int button = 1);
     bool scrollToEnd();
     TestDesktop::Window openTrayPopup();
+    TestDesktop::Window openTrayMenu();
     bool quitFromTray();
     // Runs `vantrelvpn` with the arguments as a shortcut or a script would; its exit code, or -1 when
     // it did not end. An empty `user` runs it as this user.
@@ -337,11 +339,12 @@ bool TestEndToEnd::scrollToEnd()
         kUiTimeoutMs);
 }
 
-// Opens the popup with a right click on the tray icon; an empty id when it
+// Opens the popup with a right click on the tray icon, where the panel reads
+// no menu (not under XEmbed, where the icon's menu opens); an empty id when it
 // did not open.
 TestDesktop::Window TestEndToEnd::openTrayPopup()
 {
-    m_desktop.openTrayMenu();
+    m_desktop.secondaryClickTray();
     TestDesktop::Window popup;
     if (!QTest::qWaitFor(
             [&] {
@@ -355,14 +358,48 @@ TestDesktop::Window TestEndToEnd::openTrayPopup()
     return popup;
 }
 
-// Opens the popup and presses its quit button; true when the process then
-// ends with exit code 0.
+// XEmbed only: opens the icon's menu, which Qt draws, with a right click on
+// the icon; the app's new window outside the tray, or an empty id.
+TestDesktop::Window TestEndToEnd::openTrayMenu()
+{
+    const QRect panel = m_desktop.trayPanel();
+    m_desktop.secondaryClickTray();
+    TestDesktop::Window menu;
+    if (!QTest::qWaitFor(
+            [&] {
+                const QList<TestDesktop::Window> shown = m_desktop.viewableWindowsOfClass(kTitle);
+                for (const TestDesktop::Window &window : shown) {
+                    if (window.id != m_window.id && !panel.contains(window.geometry)) {
+                        menu = window;
+                        return true;
+                    }
+                }
+                return false;
+            },
+            kUiTimeoutMs)) {
+        qWarning("the tray menu did not open");
+        return {};
+    }
+    return menu;
+}
+
+// Quits through the tray: the last entry of the icon's menu under XEmbed,
+// elsewhere the popup's quit button. True when the process then ends with
+// exit code 0.
 bool TestEndToEnd::quitFromTray()
 {
-    const TestDesktop::Window popup = openTrayPopup();
-    if (popup.id.isEmpty())
-        return false;
-    m_desktop.click(popup.geometry.topLeft() + kPopupQuit);
+    if (m_desktop.kind() == TestDesktop::Kind::XEmbed) {
+        const TestDesktop::Window menu = openTrayMenu();
+        if (menu.id.isEmpty())
+            return false;
+        const QRect area = menu.geometry;
+        m_desktop.click({area.center().x(), area.bottom() - area.height() / 8});
+    } else {
+        const TestDesktop::Window popup = openTrayPopup();
+        if (popup.id.isEmpty())
+            return false;
+        m_desktop.click(popup.geometry.topLeft() + kPopupQuit);
+    }
     m_desktop.parkPointer();
     if (!waitForExit(*m_app)) {
         qWarning("the app did not quit");
@@ -894,7 +931,7 @@ void TestEndToEnd::trayPopupClosesOnFocusLoss()
         QVERIFY2((popup.geometry.center() - centre).manhattanLength() < 8,
             qPrintable(QStringLiteral("popup at %1,%2").arg(popup.geometry.x()).arg(popup.geometry.y())));
     } else {
-        // By the icon (XEmbed) or the pointer on it (StatusNotifierItem), within the gap.
+        // By the pointer on the icon, within the gap.
         QVERIFY2(popup.geometry.adjusted(-40, -40, 40, 40).contains(icon.center()),
             qPrintable(QStringLiteral("popup at %1,%2").arg(popup.geometry.x()).arg(popup.geometry.y())));
     }
@@ -963,6 +1000,54 @@ void TestEndToEnd::trayItemFollowsState()
         return received;
     };
     QTRY_COMPARE_WITH_TIMEOUT(receivedNow(), wanted, kUiTimeoutMs);
+}
+
+// The tray icon's menu as a panel reads and clicks it over D-Bus: its status
+// line and main action follow the VPN state and a language switch made in
+// the window, and its entries connect, disconnect and quit.
+void TestEndToEnd::trayMenuFollowsStateAndLanguage()
+{
+    QVERIFY(startSignedIn());
+    QVariantMap texts = StringTable::english();
+    // Each entry as "+label" when it can be clicked, "-label" when not.
+    QList<TestDesktop::MenuEntry> menu;
+    const auto shown = [&] {
+        menu = m_desktop.trayMenu();
+        QStringList entries;
+        for (const TestDesktop::MenuEntry &entry : std::as_const(menu))
+            entries.append((entry.enabled ? u'+' : u'-') + entry.label);
+        return entries;
+    };
+    const auto expected = [&](const char *status, const char *action) {
+        const auto text = [&](const char *key) { return texts.value(QLatin1String(key)).toString(); };
+        return QStringList {
+            u'-' + text(status), u'+' + text(action), u'+' + text("trayOpen"), u'+' + text("quit")};
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), expected("statusNotConnected", "connect"), kUiTimeoutMs);
+
+    m_desktop.clickTrayMenu(menu.at(1).id);
+    QVERIFY(m_service->waitFor(QStringLiteral("command connect"), kUiTimeoutMs));
+    QVERIFY(m_service->waitFor(QStringLiteral("state connected"), kUiTimeoutMs));
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), expected("statusProtected", "disconnect"), kUiTimeoutMs);
+
+    QVERIFY(openTab(kSettingsTab));
+    QVERIFY(scrollToEnd());
+    clickWindow(kLanguageRu);
+    texts = StringTable::russian();
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), expected("statusProtected", "disconnect"), kUiTimeoutMs);
+
+    m_desktop.clickTrayMenu(menu.at(1).id);
+    QVERIFY(m_service->waitFor(QStringLiteral("command disconnect"), kUiTimeoutMs));
+    QVERIFY(m_service->waitFor(QStringLiteral("state disconnected"), kUiTimeoutMs));
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), expected("statusNotConnected", "connect"), kUiTimeoutMs);
+
+    // Quit as from the popup: with the kill switch off the service is asked to shut down.
+    m_desktop.clickTrayMenu(menu.at(3).id);
+    QVERIFY(waitForExit(*m_app));
+    QCOMPARE(m_app->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_app->exitCode(), 0);
+    QVERIFY(m_service->waitFor(QStringLiteral("client left"), kUiTimeoutMs));
+    QCOMPARE(m_service->count(QStringLiteral("command shutdown")), 1);
 }
 
 // Wayland only: the window floats at its size with its rounded corners
