@@ -177,8 +177,8 @@ void StatsStore::onTrafficSample(qlonglong up, qlonglong down, double upSpeed, d
     m_lastSampleAt = moment;
 
     const bool hasSpeed = downSpeed > 0;
-    // Outside a transaction each statement waits for the disk on its own,
-    // and samples arrive every poll on the GUI thread: write them as one.
+    // Outside a transaction each statement would be a commit of its own, and
+    // samples arrive every poll on the GUI thread: write them as one.
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     const bool inTransaction = db.transaction();
     addToDay(dayKey(now().date()), upDelta, downDelta, protectedSeconds, hasSpeed, downSpeed, 0, false);
