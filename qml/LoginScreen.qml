@@ -15,6 +15,8 @@ Item {
     property bool justCopied: false
     // The client's link state; sign-in needs the service.
     property string linkState: "up"
+    // The client's token file, for the service notice to name.
+    property string tokenPath: ""
 
     signal retryRequested
     signal cancelRequested
@@ -358,6 +360,7 @@ Item {
             Layout.fillWidth: true
             Layout.topMargin: 16
             linkState: root.linkState
+            tokenPath: root.tokenPath
             onRetryRequested: root.reconnectRequested()
         }
 

@@ -2,13 +2,15 @@ import QtQuick
 import QtQuick.Layouts
 
 // Says that the VPN service cannot be reached: amber while the client is
-// still trying, red once it has stopped trying fast or was refused, with a
-// retry then. Hidden while the link is up.
+// still trying, red once it has stopped trying fast, was refused or keeps
+// being turned away, with a retry then. Hidden while the link is up.
 Rectangle {
     id: root
 
-    // The client's link state: "up", "connecting", "unreachable" or "refused".
+    // The client's link state: "up", "connecting", "unreachable", "closed" or "refused".
     property string linkState: "up"
+    // The file the client reads its access token from, named when the service turns the link down.
+    property string tokenPath: ""
 
     signal retryRequested
 
@@ -25,6 +27,8 @@ Rectangle {
 
     Accessible.role: Accessible.AlertMessage
     Accessible.name: message.text
+    Accessible.description: root.linkState === "closed"
+                            ? appSettings.extraTexts.serviceClosedHelp.arg(root.tokenPath) : ""
 
     Behavior on opacity {
         NumberAnimation {
@@ -49,7 +53,8 @@ Rectangle {
             Layout.fillWidth: true
             text: root.trying ? appSettings.extraTexts.serviceConnecting
                               : root.linkState === "refused" ? appSettings.extraTexts.serviceNoAccess
-                                                             : appSettings.extraTexts.serviceNotRunning
+                              : root.linkState === "closed" ? appSettings.extraTexts.serviceClosed
+                                                            : appSettings.extraTexts.serviceNotRunning
             color: appSettings.fg
             font.family: appSettings.fontFamily
             font.pixelSize: 13

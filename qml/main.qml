@@ -399,6 +399,7 @@ Window {
 
             objectName: "loginScreen"
             linkState: pipeClient.linkState
+            tokenPath: pipeClient.tokenPath
             onReconnectRequested: pipeClient.connectToPipe()
             onRetryRequested: {
                 login.loginUrl = ""

@@ -42,10 +42,10 @@ void StateNotifier::onLinkStateChanged()
     const QString link = m_client->linkState();
     QString note;
     if (link != LinkState::up) {
-        note = m_settings->extraTexts()
-                   .value(link == LinkState::refused ? QLatin1String("trayServiceNoAccess")
-                                                     : QLatin1String("trayServiceNotRunning"))
-                   .toString();
+        const QLatin1String key = link == LinkState::refused ? QLatin1String("trayServiceNoAccess")
+            : link == LinkState::closed                      ? QLatin1String("trayServiceClosed")
+                                                             : QLatin1String("trayServiceNotRunning");
+        note = m_settings->extraTexts().value(key).toString();
     }
     m_tray->setServiceNote(note);
 }

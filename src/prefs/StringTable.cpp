@@ -145,10 +145,19 @@ const Entry kExtraTextEntries[] = {
     {u"serviceConnecting", u"Connecting to the VantrelVPN service…", u"Подключение к службе VantrelVPN…"},
     {u"serviceNotRunning", u"The VantrelVPN service is not running", u"Служба VantrelVPN не запущена"},
     {u"serviceNoAccess", u"No access to the VantrelVPN service", u"Нет доступа к службе VantrelVPN"},
+    {u"serviceClosed", u"The VantrelVPN service closed the connection",
+        u"Служба VantrelVPN закрыла соединение"},
+    // %1: the token file.
+    {u"serviceClosedHelp",
+        u"The service may have refused the access token from %1. Check that you can read that file, or "
+        u"restart the service, then try again.",
+        u"Возможно, служба не приняла токен доступа из файла %1. Проверьте, что этот файл доступен вам для "
+        u"чтения, или перезапустите службу, затем повторите попытку."},
     {u"serviceNeeded", u"Needs the VantrelVPN service, which cannot be reached",
         u"Нужна служба VantrelVPN, а она недоступна"},
     {u"trayServiceNotRunning", u"service not running", u"служба не запущена"},
     {u"trayServiceNoAccess", u"no access to the service", u"нет доступа к службе"},
+    {u"trayServiceClosed", u"the service closed the connection", u"служба закрыла соединение"},
     // The close button's tooltip and description: the way to quit without a tray.
     {u"closeTip", u"Close (Ctrl+Q quits)", u"Закрыть (Ctrl+Q — выход)"},
     {u"quitShortcut", u"Ctrl+Q quits VantrelVPN", u"Ctrl+Q — выход из VantrelVPN"},

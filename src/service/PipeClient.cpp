@@ -82,7 +82,6 @@ PipeClient::PipeClient(QObject *parent, const QString &socketPath, const QString
 
 void PipeClient::connectToPipe()
 {
-    m_retryCount = 0;
     if (m_socket->state() != QLocalSocket::UnconnectedState) {
         m_socket->disconnectFromServer();
         // With unwritten bytes the socket lingers in the closing state, in
@@ -90,6 +89,8 @@ void PipeClient::connectToPipe()
         if (m_socket->state() != QLocalSocket::UnconnectedState)
             m_socket->abort();
     }
+    // After the close above, which may have counted itself as a failure.
+    m_retryCount = 0;
     // A retry still pending (also the one the close above schedules) would
     // only race the attempt made here.
     m_reconnectTimer->stop();
@@ -101,8 +102,11 @@ void PipeClient::connectToPipe()
 void PipeClient::onConnected()
 {
     setStatus(Text::sendingHandshake);
-    setLinkState(LinkState::up);
-    m_retryCount = 0;
+    m_accepted = false;
+    // After failed attempts only "ready" shows that the service takes this
+    // link, so one it keeps closing does not flicker as up.
+    if (m_retryCount == 0)
+        setLinkState(LinkState::up);
     // A partial line left by the previous connection must not be glued to
     // the first line of this one.
     m_reader.reset();
@@ -116,15 +120,17 @@ void PipeClient::onDisconnected()
     setAuthenticated(false);
     updateVpnState(Protocol::State::disconnected, QString(), QString());
     if (m_shutdownRequested) {
-        // The socket's error report for this close may already have
-        // scheduled a retry.
-        m_reconnectTimer->stop();
         setLinkState(LinkState::unreachable);
-    } else {
+    } else if (m_accepted) {
         m_retryCount = 0;
         m_reconnectTimer->start(reconnectDelayMs);
         setLinkState(LinkState::connecting);
+    } else {
+        // Closed before "ready": the service turned the link down (a token
+        // it refuses), so this is a failed attempt, not a fresh start.
+        scheduleRetry(LinkState::closed);
     }
+    m_accepted = false;
     m_shutdownRequested = false;
     setStatus(Text::disconnected);
 }
@@ -144,19 +150,23 @@ void PipeClient::onError(QLocalSocket::LocalSocketError err)
         emit accessDenied();
         return;
     }
-    const bool fast = m_retryCount < maxRetries;
-    if (fast) {
-        ++m_retryCount;
-        m_reconnectTimer->start(reconnectDelayMs);
-    } else {
-        // Past the fast attempts keep trying slowly: the service may start
-        // well after the app or take long to restart.
-        m_reconnectTimer->start(m_slowRetryIntervalMs);
-    }
-    // An error on an established link is followed by its close, which
-    // moves the link on.
+    // An error on an established link is followed by its close, whose
+    // handler decides what comes next (or by nothing, after a timed-out
+    // write, and the link stays).
     if (!isConnected())
-        setLinkState(fast ? LinkState::connecting : LinkState::unreachable);
+        scheduleRetry(LinkState::unreachable);
+}
+
+// One failed attempt: the next comes after the short delay while the fast
+// attempts last, then slowly, as the service may start well after the app or
+// take long to restart.
+void PipeClient::scheduleRetry(QLatin1StringView stateWhenSpent)
+{
+    const bool fast = m_retryCount < maxRetries;
+    if (fast)
+        ++m_retryCount;
+    m_reconnectTimer->start(fast ? reconnectDelayMs : m_slowRetryIntervalMs);
+    setLinkState(fast ? LinkState::connecting : stateWhenSpent);
 }
 
 void PipeClient::tryReconnect()
@@ -172,6 +182,9 @@ void PipeClient::handleMessage(const QJsonObject &message)
 
     if (type == Event::ready) {
         const QString version = readString(message, Key::version);
+        m_accepted = true;
+        m_retryCount = 0;
+        setLinkState(LinkState::up);
         setStatus(Text::readyPrefix + version);
         emit versionReceived(version);
         sendStatusQuery();

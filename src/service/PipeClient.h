@@ -21,6 +21,9 @@ inline constexpr QLatin1StringView up("up");
 inline constexpr QLatin1StringView connecting("connecting");
 // The fast retries are spent; slow ones go on until the service appears.
 inline constexpr QLatin1StringView unreachable("unreachable");
+// As unreachable, but the last attempt found the service, which closed the
+// link before answering the handshake (as it does with a refused token).
+inline constexpr QLatin1StringView closed("closed");
 // The socket refused access; nothing is tried until connectToPipe().
 inline constexpr QLatin1StringView refused("refused");
 } // namespace LinkState
@@ -51,6 +54,7 @@ class PipeClient : public QObject
     Q_PROPERTY(double downSpeed READ downSpeed NOTIFY trafficChanged)
     Q_PROPERTY(QString connectedSince READ connectedSince NOTIFY trafficChanged)
     Q_PROPERTY(QString linkState READ linkState NOTIFY linkStateChanged)
+    Q_PROPERTY(QString tokenPath READ tokenPath CONSTANT)
 
 public:
     // Wall-clock milliseconds since the epoch; replaceable for tests.
@@ -89,6 +93,8 @@ public:
     [[nodiscard]] QString connectedSince() const { return m_connectedSince; }
     // Whether the service can be reached, for the interface to say so (see LinkState).
     [[nodiscard]] QString linkState() const { return m_linkState; }
+    // Where the handshake's token is read from, for the interface to name.
+    [[nodiscard]] QString tokenPath() const { return m_tokenPath; }
     // The session counters as the whole byte counts they are kept in.
     [[nodiscard]] qint64 upBytes() const { return m_up; }
     [[nodiscard]] qint64 downBytes() const { return m_down; }
@@ -150,6 +156,7 @@ private:
     void setStatus(const QString &text);
     void setAuthenticated(bool authenticated);
     void setLinkState(QLatin1StringView state);
+    void scheduleRetry(QLatin1StringView stateWhenSpent);
     [[nodiscard]] bool isConnected() const;
     void sendCommand(const QByteArray &line);
     void writeAndWait(const QByteArray &line);
@@ -163,7 +170,11 @@ private:
     QTimer *m_reconnectTimer = nullptr;
     QTimer *m_statusPollTimer = nullptr;
     LineReader m_reader;
+    // Failed attempts since connectToPipe() or the last "ready": a link the
+    // service closes before answering the handshake counts as one.
     int m_retryCount = 0;
+    // The service answered this connection's handshake with "ready".
+    bool m_accepted = false;
     int m_slowRetryIntervalMs = slowRetryIntervalMs;
     bool m_shutdownRequested = false;
     bool m_applyRequested = false;

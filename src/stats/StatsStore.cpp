@@ -38,6 +38,8 @@ const QString kCreateDays
       u"down INTEGER NOT NULL DEFAULT 0, protected_seconds INTEGER NOT NULL DEFAULT 0, "
       u"speed_sum REAL NOT NULL DEFAULT 0, speed_n INTEGER NOT NULL DEFAULT 0, "
       u"ping_sum INTEGER NOT NULL DEFAULT 0, ping_n INTEGER NOT NULL DEFAULT 0)"_s;
+const QString kUseWriteAheadLog = u"PRAGMA journal_mode=WAL"_s;
+const QString kSyncAtCheckpoints = u"PRAGMA synchronous=NORMAL"_s;
 const QString kPruneDays = u"DELETE FROM days WHERE date < ?"_s;
 const QString kPruneSessions = u"DELETE FROM sessions WHERE started_at < ?"_s;
 const QString kOpenSession = u"INSERT INTO sessions(started_at, endpoint, transport) VALUES(?, ?, ?)"_s;
@@ -175,8 +177,8 @@ void StatsStore::onTrafficSample(qlonglong up, qlonglong down, double upSpeed, d
     m_lastSampleAt = moment;
 
     const bool hasSpeed = downSpeed > 0;
-    // Outside a transaction each statement waits for the disk on its own,
-    // and samples arrive every poll on the GUI thread: write them as one.
+    // Outside a transaction each statement would be a commit of its own, and
+    // samples arrive every poll on the GUI thread: write them as one.
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     const bool inTransaction = db.transaction();
     addToDay(dayKey(now().date()), upDelta, downDelta, protectedSeconds, hasSpeed, downSpeed, 0, false);
@@ -241,14 +243,23 @@ void StatsStore::refresh()
     emit statsChanged();
 }
 
-// Creates the tables and applies the retention; returns the driver's error
-// text when the file cannot serve as the statistics database. A failed prune
-// (a lock held elsewhere, a full disk) only keeps old rows until next start.
+// Creates the tables, switches to the write-ahead log and applies the
+// retention; returns the driver's error text when the file cannot serve as
+// the statistics database. A failed prune (a lock held elsewhere, a full
+// disk) only keeps old rows until next start.
 QString StatsStore::prepareDatabase()
 {
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
     if (!query.exec(kCreateSessions) || !query.exec(kCreateDays))
         return query.lastError().text();
+    // A sample arrives every poll, and a commit in the rollback journal waits
+    // for the disk each time. With the log and synchronous=NORMAL the disk is
+    // synced at checkpoints only (closing the last connection makes one and
+    // removes the log): a power cut may lose the last figures, never the
+    // file's consistency. A file or folder that cannot take the log keeps the
+    // journal, and the full sync that the journal needs.
+    if (query.exec(kUseWriteAheadLog) && query.next() && query.value(0).toString() == u"wal"_s)
+        query.exec(kSyncAtCheckpoints);
     const QString cutOff = dayKey(now().date().addDays(-kRetentionDays));
     run(query, kPruneDays, {cutOff});
     run(query, kPruneSessions, {cutOff});

@@ -168,42 +168,75 @@ void tst_Startup::commandLine()
 void tst_Startup::sceneGraphChoice_data()
 {
     QTest::addColumn<QStringList>("environment");
-    QTest::addColumn<bool>("gpu");
+    // A device under the fake /dev, which the user may or may not open for reading and writing.
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<bool>("mayOpen");
+    QTest::addColumn<bool>("wsl");
     QTest::addColumn<bool>("software");
 
-    QTest::newRow("GPU render node") << QStringList {} << true << false;
-    QTest::newRow("no render node") << QStringList {} << false << true;
+    const QString node = u"dri/renderD128"_s;
+    QTest::newRow("GPU render node") << QStringList {} << node << true << false << false;
+    QTest::newRow("no render node") << QStringList {} << QString() << true << false << true;
+    QTest::newRow("render node the user may not open") << QStringList {} << node << false << false << true;
+    QTest::newRow("WSL, host GPU") << QStringList {} << u"dxg"_s << true << true << false;
+    QTest::newRow("host GPU device outside WSL") << QStringList {} << u"dxg"_s << true << false << true;
     QTest::newRow("no render node, the user's backend stands")
-        << QStringList {u"QT_QUICK_BACKEND=rhi"_s} << false << false;
+        << QStringList {u"QT_QUICK_BACKEND=rhi"_s} << QString() << true << false << false;
     QTest::newRow("no render node, the user's graphics API stands")
-        << QStringList {u"QSG_RHI_BACKEND=opengl"_s} << false << false;
+        << QStringList {u"QSG_RHI_BACKEND=opengl"_s} << QString() << true << false << false;
     QTest::newRow("no render node, empty choice is none")
-        << QStringList {u"QT_QUICK_BACKEND="_s} << false << true;
-    QTest::newRow("GPU, software GL forced") << QStringList {u"LIBGL_ALWAYS_SOFTWARE=1"_s} << true << true;
-    QTest::newRow("GPU, software GL off") << QStringList {u"LIBGL_ALWAYS_SOFTWARE=0"_s} << true << false;
-    QTest::newRow("GPU, llvmpipe named") << QStringList {u"GALLIUM_DRIVER=llvmpipe"_s} << true << true;
+        << QStringList {u"QT_QUICK_BACKEND="_s} << QString() << true << false << true;
+    QTest::newRow("GPU, software GL forced")
+        << QStringList {u"LIBGL_ALWAYS_SOFTWARE=1"_s} << node << true << false << true;
+    QTest::newRow("GPU, software GL off")
+        << QStringList {u"LIBGL_ALWAYS_SOFTWARE=0"_s} << node << true << false << false;
+    QTest::newRow("GPU, llvmpipe named")
+        << QStringList {u"GALLIUM_DRIVER=llvmpipe"_s} << node << true << false << true;
     QTest::newRow("GPU, hardware driver named")
-        << QStringList {u"GALLIUM_DRIVER=radeonsi"_s} << true << false;
+        << QStringList {u"GALLIUM_DRIVER=radeonsi"_s} << node << true << false << false;
 }
 
 void tst_Startup::sceneGraphChoice()
 {
     QFETCH(QStringList, environment);
-    QFETCH(bool, gpu);
+    QFETCH(QString, device);
+    QFETCH(bool, mayOpen);
+    QFETCH(bool, wsl);
     QFETCH(bool, software);
 
-    QTemporaryDir dri;
+    const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup
+        | QFile::ReadOther | QFile::WriteOther;
+    const auto enter = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+        | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    QTemporaryDir dev;
+    QVERIFY(QDir(dev.path()).mkdir(u"dri"_s));
+    QVERIFY(QFile::setPermissions(dev.path(), enter) && QFile::setPermissions(dev.filePath(u"dri"_s), enter));
     // A display-only device (simpledrm, a VM's framebuffer) has a card node but no render node.
-    QFile card(dri.filePath(u"card0"_s));
-    QVERIFY(card.open(QIODevice::WriteOnly));
-    if (gpu) {
-        QFile node(dri.filePath(u"renderD128"_s));
-        QVERIFY(node.open(QIODevice::WriteOnly));
+    QFile card(dev.filePath(u"dri/card0"_s));
+    QVERIFY(card.open(QIODevice::WriteOnly) && card.setPermissions(open));
+    if (!device.isEmpty()) {
+        QFile file(dev.filePath(device));
+        QVERIFY(
+            file.open(QIODevice::WriteOnly) && file.setPermissions(mayOpen ? open : QFile::Permissions()));
     }
+    QFile version(dev.filePath(u"version"_s));
+    QVERIFY(version.open(QIODevice::WriteOnly));
+    version.write(wsl ? "Linux version 5.15.153.1-microsoft-standard-WSL2 (root@1c602f52c2e4) #1 SMP\n"
+                      : "Linux version 6.1.0-18-amd64 (debian-kernel@lists.debian.org) #1 SMP\n");
+    version.close();
     QProcessEnvironment variables;
     for (const QString &entry : environment)
         variables.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
-    QCOMPARE(SceneGraphChoice(variables, dri.path()).prefersSoftware(), software);
+
+    // access(2) answers for the real user, and root may open anything: ask as nobody.
+    const bool root = ::getuid() == 0;
+    if (root)
+        QVERIFY(::setreuid(65534, uid_t(-1)) == 0);
+    const bool prefersSoftware
+        = SceneGraphChoice(variables, dev.path(), version.fileName()).prefersSoftware();
+    if (root)
+        QVERIFY(::setreuid(0, uid_t(-1)) == 0);
+    QCOMPARE(prefersSoftware, software);
 }
 
 void tst_Startup::secondStartHandsOver_data()

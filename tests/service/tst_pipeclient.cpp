@@ -98,6 +98,7 @@ private slots:
     void cleanup();
 
     void retriesUntilServiceAppears();
+    void serviceClosingBeforeReadyBacksOff();
     void lossClearsLinkStateAndReconnects();
     void shutdownSuppressesOneReconnect();
     void connectToPipeWhileConnected();
@@ -223,7 +224,52 @@ void TestPipeClient::retriesUntilServiceAppears()
         QByteArray(R"({"magic":"VANTRELVPN_IPC","token":"secret","version":1})"
                    "\n"));
     QCOMPARE(m_client->status(), u"connected \u2014 sending handshake"_s);
-    QCOMPARE(m_client->linkState(), u"up"_s);
+    // After failed attempts the link counts as up once the service answers.
+    QCOMPARE(m_client->linkState(), u"unreachable"_s);
+    m_service->sendLine(parse(R"({"type":"ready","version":"2.0"})"));
+    QTRY_COMPARE(m_client->linkState(), u"up"_s);
+}
+
+void TestPipeClient::serviceClosingBeforeReadyBacksOff()
+{
+    m_client->setSlowRetryInterval(1500);
+    QTimer *retry = timer(true);
+    QList<int> delays;
+    QStringList links;
+    bool refuse = true;
+    QObject guard;
+    connect(clientSocket(), &QLocalSocket::disconnected, &guard, [&] {
+        delays.append(retry->isActive() ? retry->interval() : -1);
+        links.append(m_client->linkState());
+    });
+    // What a service does with a token it refuses: it closes the link unanswered.
+    connect(m_service.get(), &FakeService::messageReceived, &guard, [&](const QJsonObject &message) {
+        if (!message.contains(u"magic"_s))
+            return;
+        if (refuse)
+            m_service->dropClient();
+        else
+            m_service->sendLine(parse(R"({"type":"ready","version":"2.0"})"));
+    });
+    QSignalSpy linkChanges(m_client.get(), &PipeClient::linkStateChanged);
+
+    QVERIFY(m_service->listen());
+    m_client->connectToPipe();
+    QTRY_COMPARE_WITH_TIMEOUT(delays.size(), 12, 15000);
+    QCOMPARE(delays, QList<int>(10, 500) << 1500 << 1500);
+    QCOMPARE(links, QStringList(10, u"connecting"_s) << u"closed"_s << u"closed"_s);
+    // Up for the first link only, then no flicker with each new one.
+    QCOMPARE(linkChanges.count(), 3);
+
+    // The next slow attempt finds the service accepting again, and its
+    // "ready" brings the fast attempts back for a later loss.
+    refuse = false;
+    QTRY_COMPARE_WITH_TIMEOUT(m_client->linkState(), u"up"_s, 5000);
+    QCOMPARE(m_client->status(), u"ready \u2014 daemon v2.0"_s);
+    m_service->dropClient();
+    QTRY_COMPARE(delays.size(), 13);
+    QCOMPARE(delays.last(), 500);
+    QCOMPARE(m_client->linkState(), u"connecting"_s);
 }
 
 void TestPipeClient::lossClearsLinkStateAndReconnects()

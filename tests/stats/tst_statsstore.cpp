@@ -82,6 +82,7 @@ private slots:
     void trafficAccounting();
     void speedAndLatencySamples();
     void retentionAtStart();
+    void samplesGoToTheLogUntilClose();
     void weekSummary_data();
     void weekSummary();
     void everyRefreshEmits();
@@ -256,6 +257,25 @@ void TestStatsStore::retentionAtStart()
     connectStore(*store);
     QCOMPARE(sql(m_path, u"SELECT COUNT(*) FROM days UNION ALL SELECT COUNT(*) FROM sessions"_s),
         (Rows {{3}, {2}}));
+}
+
+void TestStatsStore::samplesGoToTheLogUntilClose()
+{
+    auto store = makeStore();
+    connectStore(*store);
+    store->onTrafficSample(100, 200, 0, 0);
+    // Commits wait for no disk sync: the write-ahead log syncs only at checkpoints.
+    QCOMPARE(sql(m_path, u"PRAGMA journal_mode"_s), (Rows {{u"wal"_s}}));
+    {
+        QSqlQuery synchronous(QSqlDatabase::database(QSqlDatabase::connectionNames().constFirst(), false));
+        QVERIFY(synchronous.exec(u"PRAGMA synchronous"_s) && synchronous.next());
+        QCOMPARE(synchronous.value(0).toInt(), 1); // NORMAL
+    }
+
+    // Closing folds the log into the file, which then holds every figure alone.
+    store.reset();
+    QVERIFY(!QFile::exists(m_path + u"-wal"_s));
+    QCOMPARE(sql(m_path, u"SELECT up, down FROM days"_s), (Rows {{100, 200}}));
 }
 
 void TestStatsStore::weekSummary_data()

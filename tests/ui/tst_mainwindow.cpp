@@ -97,6 +97,8 @@ private slots:
             << true << u"main"_s << u"weird"_s << u"mainScreen|Not connected|fgMuted"_s;
         QTest::newRow("service gone: sign-in screen with the notice")
             << true << u"settings"_s << u"no service"_s << u"loginScreen|Not connected|fgMuted"_s;
+        QTest::newRow("service closes every link: sign-in screen with the notice")
+            << true << u"settings"_s << u"closing service"_s << u"loginScreen|Not connected|fgMuted"_s;
     }
     void routingAndTitleBar()
     {
@@ -108,8 +110,19 @@ private slots:
         m_ui->window()->setProperty("screen", tab);
         QVERIFY(m_ui->setState(state, {{u"authenticated"_s, signedIn}}));
         const bool serviceGone = state == "no service"_L1;
+        const bool serviceCloses = state == "closing service"_L1;
         if (serviceGone)
             m_ui->service()->close();
+        if (serviceCloses) {
+            // As a service does with a token it refuses: each link closed unanswered.
+            m_refusal = std::make_unique<QObject>();
+            connect(m_ui->service(), &FakeService::messageReceived, m_refusal.get(),
+                [this](const QJsonObject &message) {
+                    if (message.contains(u"magic"_s))
+                        m_ui->service()->dropClient();
+                });
+            m_ui->service()->dropClient();
+        }
         const QString screen = look.section(u'|', 0, 0);
         QVERIFY2(m_ui->waitForItem(screen), qPrintable(screen));
         for (const QString &other :
@@ -128,7 +141,7 @@ private slots:
         QTRY_COMPARE(m_ui->item(u"statusDot"_s)->property("color").value<QColor>(),
             m_ui->wiring()->appSettings()->property(dot.constData()).value<QColor>());
         if (screen == "loginScreen"_L1)
-            checkServiceNotice(serviceGone);
+            checkServiceNotice(serviceGone || serviceCloses, serviceCloses);
     }
 
     void statisticsTabOutlivesAFailure()
@@ -579,12 +592,14 @@ private slots:
 private:
     // Without the service the sign-in screen says so, sign-in waits for it and
     // the tray's tooltip drops the stale state; "try again" reconnects at once.
-    void checkServiceNotice(bool serviceGone)
+    // A service that closes every link is told apart, with the token file named.
+    void checkServiceNotice(bool serviceGone, bool serviceCloses)
     {
         const QVariantMap extra = m_ui->wiring()->appSettings()->extraTexts();
         QQuickItem *signIn = m_ui->item(u"signInButton"_s);
+        QQuickItem *notice = m_ui->item(u"serviceNotice"_s);
         auto *tray = m_ui->wiring()->trayManager()->findChild<QSystemTrayIcon *>();
-        QTRY_COMPARE(m_ui->item(u"serviceNotice"_s)->isVisible(), serviceGone);
+        QTRY_COMPARE(notice->isVisible(), serviceGone);
         QCOMPARE(signIn->isEnabled(), !serviceGone);
         QCOMPARE(tray->toolTip().endsWith(u" — service not running"_s), serviceGone);
         if (!serviceGone)
@@ -592,9 +607,13 @@ private:
         QCOMPARE(m_ui->text(u"serviceNoticeText"_s), extra.value(u"serviceConnecting"_s).toString());
         QCOMPARE(QAccessible::queryAccessibleInterface(signIn)->text(QAccessible::Description),
             extra.value(u"serviceNeeded"_s).toString());
-        QTRY_COMPARE_WITH_TIMEOUT(
-            m_ui->text(u"serviceNoticeText"_s), extra.value(u"serviceNotRunning"_s).toString(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_ui->text(u"serviceNoticeText"_s),
+            extra.value(serviceCloses ? u"serviceClosed"_s : u"serviceNotRunning"_s).toString(), 10000);
+        const QString help = QAccessible::queryAccessibleInterface(notice)->text(QAccessible::Description);
+        QCOMPARE(help.contains(m_ui->wiring()->pipeClient()->tokenPath()), serviceCloses);
+        QCOMPARE(tray->toolTip().endsWith(u" — the service closed the connection"_s), serviceCloses);
         QVERIFY(m_ui->service()->listen());
+        m_refusal.reset();
         QVERIFY(m_ui->click(u"serviceRetryButton"_s));
         // Well before the next slow retry, 10 s away.
         QVERIFY(m_ui->service()->waitForClient(3000));
@@ -661,6 +680,8 @@ private:
     }
 
     std::unique_ptr<UiFixture> m_ui;
+    // Closes each link the client opens while it lives.
+    std::unique_ptr<QObject> m_refusal;
     qsizetype m_urls = 0;
 };
 
