@@ -6,12 +6,14 @@
 
 #include <memory>
 
+class Announcer;
 class AppSettings;
 class DaemonLauncher;
 class PingProber;
 class PipeClient;
 class QLocalServer;
 class QQmlContext;
+class StateAnnouncer;
 class StateNotifier;
 class StatsStore;
 class TrayManager;
@@ -41,6 +43,7 @@ public:
     [[nodiscard]] PingProber *pingProber() const { return m_pingProber.get(); }
     [[nodiscard]] UrlOpener *urlOpener() const { return m_urlOpener.get(); }
     [[nodiscard]] StatsStore *statsStore() const { return m_statsStore.get(); }
+    [[nodiscard]] StateAnnouncer *stateAnnouncer() const { return m_stateAnnouncer.get(); }
 
     // Default place of the statistics database: "stats.db" in the writable application data location.
     [[nodiscard]] static QString defaultStatsDbPath();
@@ -60,4 +63,6 @@ private:
     std::unique_ptr<UrlOpener> m_urlOpener;
     std::unique_ptr<StatsStore> m_statsStore;
     std::unique_ptr<StateNotifier> m_stateNotifier;
+    std::unique_ptr<Announcer> m_announcer;
+    std::unique_ptr<StateAnnouncer> m_stateAnnouncer;
 };
