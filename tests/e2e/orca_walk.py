@@ -186,10 +186,11 @@ class Walk:
             self.check("focus unchanged when %s" % what, self.app.focused() == before)
 
     def heard_once(self):
-        """Each change of the round said once: between it and the next."""
+        """Each change of the round said once: between it and the next change
+        that reads alike (a late word is still its own)."""
         self.orca.quiet()
-        ends = [at for at, _, _ in self.changes[1:]] + [None]
-        for (at, pattern, what), end in zip(self.changes, ends):
+        for i, (at, pattern, what) in enumerate(self.changes):
+            end = next((later for later, alike, _ in self.changes[i + 1:] if alike == pattern), None)
             said = [text for _, text in self.orca.heard(pattern, at, end)]
             self.check("%s said once, not %s" % (what, said), len(said) == 1)
         self.changes = []
