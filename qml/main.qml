@@ -106,6 +106,22 @@ Window {
         value: root.visible || (root.trayPopup?.visible ?? false)
     }
 
+    // The announcer's way to a screen reader before Qt 6.8: a notification
+    // that shows anew for each message. It has no size, so it is never seen.
+    Item {
+        objectName: "announcement"
+        visible: announcer.shown
+        Accessible.role: Accessible.Notification
+        Accessible.name: announcer.message
+    }
+    // Where the screen reader hears the focused control's name changes, the
+    // focused dial says a new tunnel state itself.
+    Binding {
+        target: announcer
+        property: "focusNamesState"
+        value: root.active && root.activeFocusItem?.objectName === "dial"
+    }
+
     // Quits from either window, through the tray popup's own quit path.
     Shortcut {
         sequence: "Ctrl+Q"

@@ -55,6 +55,9 @@ packages=(
     chromium chromium-driver curl
     # keyboard and screen-reader walks: session bus, accessibility bus and its Python client
     dbus at-spi2-core python3-pyatspi
+    # the screen reader the walk listens to, and the speech service it talks through (it logs
+    # what it would say without a synthesizer)
+    orca speech-dispatcher
 )
 
 if [ "$(id -u)" -ne 0 ]; then

@@ -1,5 +1,6 @@
 #include "AppWiring.h"
 
+#include "Announcer.h"
 #include "AppSettings.h"
 #include "ConnectOnStart.h"
 #include "DaemonLauncher.h"
@@ -8,6 +9,7 @@
 #include "PipeClient.h"
 #include "RemoteCommands.h"
 #include "ShadowImageProvider.h"
+#include "StateAnnouncer.h"
 #include "StateNotifier.h"
 #include "StatsStore.h"
 #include "TrayActions.h"
@@ -51,6 +53,8 @@ AppWiring::AppWiring(const AppConfig &config)
     m_remoteCommands = std::make_unique<RemoteCommands>(m_pipeClient.get());
     m_trayActions
         = std::make_unique<TrayActions>(m_pipeClient.get(), m_trayManager.get(), m_appSettings.get());
+    m_announcer = std::make_unique<Announcer>();
+    m_stateAnnouncer = std::make_unique<StateAnnouncer>(m_pipeClient.get(), m_appSettings.get());
     connectServices();
 }
 
@@ -104,6 +108,21 @@ void AppWiring::connectServices()
     connect(settings, &AppSettings::languageChanged, actions, &TrayActions::refresh);
     connect(tray, &TrayManager::mainActionRequested, actions, &TrayActions::onMainActionRequested);
     actions->refresh();
+    StateAnnouncer *stateAnnouncer = m_stateAnnouncer.get();
+    connect(client, &PipeClient::vpnStateChanged, stateAnnouncer, &StateAnnouncer::onVpnStateChanged);
+    connect(client, &PipeClient::linkStateChanged, stateAnnouncer, &StateAnnouncer::onLinkStateChanged);
+    connect(client, &PipeClient::loginComplete, stateAnnouncer, &StateAnnouncer::onLoginComplete);
+    connect(client, &PipeClient::loggedOut, stateAnnouncer, &StateAnnouncer::onLoggedOut);
+    connect(client, &PipeClient::updateAvailableChanged, stateAnnouncer,
+        &StateAnnouncer::onUpdateAvailableChanged);
+    connect(client, &PipeClient::accessDenied, stateAnnouncer, &StateAnnouncer::onAccessDenied);
+    connect(stateAnnouncer, &StateAnnouncer::announce, m_announcer.get(),
+        [announcer = m_announcer.get()](const QString &text, bool tunnelState) {
+            if (tunnelState)
+                announcer->sayState(text);
+            else
+                announcer->say(text);
+        });
     connect(client, &PipeClient::restartConfirmed, app, [] {
         DaemonLauncher::onRestartConfirmed();
         QCoreApplication::quit();
@@ -129,6 +148,7 @@ void AppWiring::publish(QQmlContext *context)
     context->setContextProperty(QStringLiteral("pingProber"), m_pingProber.get());
     context->setContextProperty(QStringLiteral("urlOpener"), m_urlOpener.get());
     context->setContextProperty(QStringLiteral("statsStore"), m_statsStore.get());
+    context->setContextProperty(QStringLiteral("announcer"), m_announcer.get());
     // The engine owns the provider; one engine holds one.
     if (QQmlEngine *engine = context->engine(); engine && !engine->imageProvider(QStringLiteral("shadow")))
         engine->addImageProvider(QStringLiteral("shadow"), new ShadowImageProvider);
@@ -136,6 +156,7 @@ void AppWiring::publish(QQmlContext *context)
 
 void AppWiring::attachWindow(QObject *window, QLocalServer *instanceServer)
 {
+    m_announcer->setWindow(window);
     connect(m_trayManager.get(), &TrayManager::showRequested, window,
         [window] { QMetaObject::invokeMethod(window, "showAndRaise"); });
     connect(m_trayManager.get(), &TrayManager::toggleWindowRequested, window,

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class Announcer;
 class AppSettings;
 class ConnectOnStart;
 class DaemonLauncher;
@@ -15,6 +16,7 @@ class PipeClient;
 class QLocalServer;
 class QQmlContext;
 class RemoteCommands;
+class StateAnnouncer;
 class StateNotifier;
 class StatsStore;
 class TrayActions;
@@ -47,6 +49,7 @@ public:
     [[nodiscard]] UrlOpener *urlOpener() const { return m_urlOpener.get(); }
     [[nodiscard]] StatsStore *statsStore() const { return m_statsStore.get(); }
     [[nodiscard]] ConnectOnStart *connectOnStart() const { return m_connectOnStart.get(); }
+    [[nodiscard]] StateAnnouncer *stateAnnouncer() const { return m_stateAnnouncer.get(); }
 
     // Default place of the statistics database: "stats.db" in the writable application data location.
     [[nodiscard]] static QString defaultStatsDbPath();
@@ -72,4 +75,6 @@ private:
     std::unique_ptr<RemoteCommands> m_remoteCommands;
     std::unique_ptr<InstanceRequests> m_instanceRequests;
     std::unique_ptr<TrayActions> m_trayActions;
+    std::unique_ptr<Announcer> m_announcer;
+    std::unique_ptr<StateAnnouncer> m_stateAnnouncer;
 };

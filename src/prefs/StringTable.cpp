@@ -163,6 +163,19 @@ const Entry kExtraTextEntries[] = {
     {u"quitShortcut", u"Ctrl+Q quits VantrelVPN", u"Ctrl+Q — выход из VantrelVPN"},
     // The settings switch that connects the tunnel once at each start.
     {u"connectOnStart", u"Connect when VantrelVPN starts", u"Подключаться при запуске VantrelVPN"},
+    // What the screen reader is told as it happens, beside the states named in the table above.
+    {u"announceReconnecting", u"Reconnecting, attempt %1", u"Переподключение, попытка %1"},
+    {u"announceSignedIn", u"Signed in", u"Вход выполнен"},
+    {u"announceSignedOut", u"Signed out", u"Выход выполнен"},
+    {u"announceServiceLost", u"Lost the connection to the VantrelVPN service",
+        u"Связь со службой VantrelVPN потеряна"},
+    {u"announceServiceBack", u"Connected to the VantrelVPN service",
+        u"Связь со службой VantrelVPN установлена"},
+    {u"announceNoAccess",
+        u"No access to the VantrelVPN service. Add your user to the vantrelvpn group, then sign in to the "
+        u"desktop again",
+        u"Нет доступа к службе VantrelVPN. Добавьте пользователя в группу vantrelvpn, затем перезайдите в "
+        u"систему"},
 };
 
 struct Dictionaries

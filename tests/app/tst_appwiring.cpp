@@ -5,6 +5,7 @@
 #include "FakeService.h"
 #include "PingProber.h"
 #include "PipeClient.h"
+#include "StateAnnouncer.h"
 #include "StateNotifier.h"
 #include "TrayManager.h"
 
@@ -13,6 +14,7 @@
 #include <QJsonArray>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -100,6 +102,8 @@ private slots:
     void notifierShowsEachStateOnce_data();
     void notifierShowsEachStateOnce();
     void notificationTexts();
+    void announcerSaysEachChangeOnce_data();
+    void announcerSaysEachChangeOnce();
 
 private:
     // Runs the constructor and attachWindow() against the fake service and waits for the handshake.
@@ -467,6 +471,87 @@ void tst_AppWiring::notificationTexts()
     QCOMPARE(StateNotifier::messageFor(u"reconnecting"_s, table), QString()); // key missing from the table
     QCOMPARE(StateNotifier::messageFor(u"connecting"_s, table), QString());
     QCOMPARE(StateNotifier::messageFor(u"Connected"_s, table), QString());
+}
+
+void tst_AppWiring::announcerSaysEachChangeOnce_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QList<QJsonObject>>("events");
+    QTest::addColumn<QStringList>("said");
+
+    // An event {"drop": true} closes the link and waits for the client to come back. Texts that only
+    // name the tunnel's state, which the focused dial may say itself, are marked "state: ".
+    const QJsonObject drop {{u"drop"_s, true}};
+    const QJsonObject tls {{u"transport"_s, u"tls"_s}};
+    QTest::newRow("tunnel states once each; polls say nothing")
+        << u"en"_s
+        << QList<QJsonObject> {statusEvent(u"connecting"_s), statusEvent(u"connecting"_s),
+               statusEvent(u"connected"_s, tls), statusEvent(u"connected"_s, tls),
+               statusEvent(u"reconnecting"_s, {{u"attempt"_s, 1}}),
+               statusEvent(u"reconnecting"_s, {{u"attempt"_s, 2}}), statusEvent(u"connected"_s),
+               statusEvent(u"disconnected"_s)}
+        << QStringList {u"state: Connecting…"_s, u"state: Protected · WireGuard"_s,
+               u"state: Reconnecting, attempt 1"_s, u"state: Reconnecting, attempt 2"_s,
+               u"state: Protected · WireGuard"_s, u"state: Not connected"_s};
+    QTest::newRow("a failure with its reason, or the default one")
+        << u"en"_s
+        << QList<QJsonObject> {statusEvent(u"failed"_s, {{u"error"_s, u"handshake timed out"_s}}),
+               statusEvent(u"connecting"_s), statusEvent(u"failed"_s)}
+        << QStringList {u"Connection failed: handshake timed out"_s, u"state: Connecting…"_s,
+               u"Connection failed: All transports were exhausted. Check your internet connection and try "
+               u"again."_s};
+    QTest::newRow("in Russian") << u"ru"_s
+                                << QList<QJsonObject> {statusEvent(
+                                                           u"connected"_s, {{u"transport"_s, u"reality"_s}}),
+                                       statusEvent(u"reconnecting"_s, {{u"attempt"_s, 3}}),
+                                       statusEvent(u"failed"_s, {{u"error"_s, u"timeout"_s}})}
+                                << QStringList {u"state: Защищено · Reality"_s,
+                                       u"state: Переподключение, попытка 3"_s,
+                                       u"Сбой подключения: timeout"_s};
+    QTest::newRow("sign-in, sign-out, each offer once")
+        << u"en"_s
+        << QList<QJsonObject> {{{u"type"_s, u"login_complete"_s}},
+               {{u"type"_s, u"update_available"_s}, {u"update_version"_s, u"2.0"_s}},
+               {{u"type"_s, u"update_available"_s}, {u"update_version"_s, u"2.0"_s}},
+               {{u"type"_s, u"update_available"_s}, {u"update_version"_s, u"2.1"_s}},
+               {{u"type"_s, u"logged_out"_s}}}
+        << QStringList {
+               u"Signed in"_s, u"Update available: 2.0"_s, u"Update available: 2.1"_s, u"Signed out"_s};
+    QTest::newRow("link lost and back; a tunnel up across it is not news")
+        << u"en"_s
+        << QList<QJsonObject> {statusEvent(u"connected"_s, tls), drop, statusEvent(u"connected"_s, tls),
+               statusEvent(u"disconnected"_s)}
+        << QStringList {u"state: Protected · WireGuard"_s, u"Lost the connection to the VantrelVPN service"_s,
+               u"Connected to the VantrelVPN service"_s, u"state: Not connected"_s};
+}
+
+void tst_AppWiring::announcerSaysEachChangeOnce()
+{
+    QFETCH(QString, language);
+    QFETCH(QList<QJsonObject>, events);
+    QFETCH(QStringList, said);
+
+    startWiring();
+    m_wiring->appSettings()->setLanguage(language);
+    QSignalSpy spoken(m_wiring->stateAnnouncer(), &StateAnnouncer::announce);
+    // Each event is followed by a pong, whose arrival tells that the client has handled the event.
+    QSignalSpy handled(m_wiring->pipeClient(), &PipeClient::versionReceived);
+    for (const QJsonObject &event : std::as_const(events)) {
+        if (event.contains(u"drop"_s)) {
+            m_service->dropClient();
+            QVERIFY(m_service->waitForClient());
+            QTRY_COMPARE(m_wiring->pipeClient()->linkState(), u"up"_s);
+            continue;
+        }
+        const int count = handled.size();
+        m_service->sendLines({event, {{u"type"_s, u"pong"_s}, {u"version"_s, u"1.0"_s}}});
+        QTRY_COMPARE(handled.size(), count + 1);
+    }
+    QTRY_VERIFY(spoken.size() >= said.size());
+    QStringList heard;
+    for (const QList<QVariant> &arguments : std::as_const(spoken))
+        heard.append((arguments.at(1).toBool() ? u"state: "_s : QString()) + arguments.at(0).toString());
+    QCOMPARE(heard, said);
 }
 
 // Settings, statistics and runtime files go to a home of the test's own.

@@ -39,14 +39,26 @@ def expect(what, condition):
 
 
 class Service:
-    """The simulated service; its log lines are what it saw of the app."""
+    """The simulated service; its log lines are what it saw of the app. Lines
+    written to it inject faults."""
 
     def __init__(self, program, *args):
         self.lines = []
-        self.process = subprocess.Popen([program, *args], stderr=subprocess.PIPE, text=True)
-        threading.Thread(target=lambda: self.lines.extend(
-            line.strip().removeprefix("simservice: ") for line in self.process.stderr), daemon=True).start()
+        # When each line arrived (time.time()), for the lines in the same order.
+        self.stamps = []
+        self.process = subprocess.Popen([program, *args], stdin=subprocess.PIPE, stderr=subprocess.PIPE,
+                                        text=True)
+        threading.Thread(target=self._read, daemon=True).start()
         self.wait_for("listening", prefix=True)
+
+    def _read(self):
+        for line in self.process.stderr:
+            self.stamps.append(time.time())
+            self.lines.append(line.strip().removeprefix("simservice: "))
+
+    def control(self, line):
+        self.process.stdin.write(line + "\n")
+        self.process.stdin.flush()
 
     def wait_for(self, line, prefix=False):
         wait("service log line '%s'" % line,

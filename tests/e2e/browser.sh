@@ -2,7 +2,9 @@
 # Stands in for the desktop's web browser during end-to-end runs: opens the
 # address it is given in headless chromium through chromedriver and presses
 # the page's "Confirm" button, the way a user finishes a sign-in.
-# Set E2E_BROWSER_ACTION=deny to press "Deny" instead. Progress lines go to
+# Set E2E_BROWSER_ACTION=deny to press "Deny" instead, and E2E_BROWSER=curl to
+# send the button's form with curl instead of chromium (a screen reader on the
+# session would read chromium's pages too). Progress lines go to
 # $E2E_BROWSER_LOG (default: standard error).
 set -u
 
@@ -32,6 +34,12 @@ trap cleanup EXIT
 # Only answers from 127.0.0.1 are wanted; a proxy from the environment would
 # send the sign-in page elsewhere.
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
+
+if [ "${E2E_BROWSER:-chromium}" = curl ]; then
+    reply=$(curl -s -m 30 -X POST "$url/$button" 2>&1) || { say "posting $button failed: $reply"; exit 1; }
+    say "posted $button to $url"
+    exit 0
+fi
 
 say "opening $url"
 chromedriver --port=0 >"$work/driver.log" 2>&1 &
