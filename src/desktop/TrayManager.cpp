@@ -154,14 +154,13 @@ void TrayManager::notify(const QString &title, const QString &message)
 void TrayManager::onActivated(QSystemTrayIcon::ActivationReason reason)
 {
     switch (reason) {
-    case QSystemTrayIcon::Trigger:
-        emit toggleWindowRequested();
-        break;
-    case QSystemTrayIcon::Context: {
+    case QSystemTrayIcon::Context:
         // Under XEmbed Qt has just shown the menu for this click. The popup is
         // for panels that send the click instead of showing the menu.
         if (m_menu->isVisible())
             break;
+        Q_FALLTHROUGH();
+    case QSystemTrayIcon::Trigger: {
         const QRect geometry = m_environment.iconGeometry();
         if (geometry.isValid()) {
             // Summed in 64 bits so icons near the coordinate limits do not overflow.
@@ -173,6 +172,9 @@ void TrayManager::onActivated(QSystemTrayIcon::ActivationReason reason)
         }
         break;
     }
+    case QSystemTrayIcon::MiddleClick:
+        emit toggleWindowRequested();
+        break;
     default:
         break;
     }

@@ -55,9 +55,11 @@ signals:
     void mainActionChanged();
     void quitRequested();
     void showRequested();
+    // A middle click on the icon.
     void toggleWindowRequested();
     void connectRequested();
     void disconnectRequested();
+    // A primary click on the icon, or a secondary one where no menu showed.
     void popupRequested(int anchorX, int anchorY);
     // Connect, disconnect or cancel, as the main action's text says.
     void mainActionRequested();

@@ -137,20 +137,23 @@ void TestTrayManager::activation_data()
     const QList<int> none;
     const QList<int> cursor {640, 480};
 
-    QTest::newRow("primary click") << QSystemTrayIcon::Trigger << icon << 1 << none << false;
-    QTest::newRow("context: icon centre and top")
-        << QSystemTrayIcon::Context << icon << 0 << QList<int> {1895, 1048} << false;
+    QTest::newRow("primary click: icon centre and top")
+        << QSystemTrayIcon::Trigger << icon << 0 << QList<int> {1895, 1048} << false;
     // Left -33, right -2: the centre -17.5 is truncated toward zero.
-    QTest::newRow("context: left of the primary screen")
-        << QSystemTrayIcon::Context << QRect(-33, -40, 32, 32) << 0 << QList<int> {-17, -40} << false;
-    QTest::newRow("context: coordinate limit")
-        << QSystemTrayIcon::Context << QRect(QPoint(INT_MAX - 10, 0), QPoint(INT_MAX, 31)) << 0
+    QTest::newRow("primary click: left of the primary screen")
+        << QSystemTrayIcon::Trigger << QRect(-33, -40, 32, 32) << 0 << QList<int> {-17, -40} << false;
+    QTest::newRow("primary click: coordinate limit")
+        << QSystemTrayIcon::Trigger << QRect(QPoint(INT_MAX - 10, 0), QPoint(INT_MAX, 31)) << 0
         << QList<int> {INT_MAX - 5, 0} << false;
-    QTest::newRow("context: no geometry") << QSystemTrayIcon::Context << QRect() << 0 << cursor << false;
-    QTest::newRow("context: inverted geometry")
-        << QSystemTrayIcon::Context << QRect(QPoint(40, 10), QPoint(20, 30)) << 0 << cursor << false;
+    QTest::newRow("primary click: no geometry")
+        << QSystemTrayIcon::Trigger << QRect() << 0 << cursor << false;
+    QTest::newRow("primary click: inverted geometry")
+        << QSystemTrayIcon::Trigger << QRect(QPoint(40, 10), QPoint(20, 30)) << 0 << cursor << false;
+    // A panel that shows no menu sends the secondary click.
+    QTest::newRow("context") << QSystemTrayIcon::Context << icon << 0 << QList<int> {1895, 1048} << false;
     // Under XEmbed Qt shows the menu itself before it reports the click.
     QTest::newRow("context while Qt shows the menu") << QSystemTrayIcon::Context << icon << 0 << none << true;
+    QTest::newRow("middle click") << QSystemTrayIcon::MiddleClick << icon << 1 << none << false;
     QTest::newRow("double click does nothing") << QSystemTrayIcon::DoubleClick << icon << 0 << none << false;
 }
 

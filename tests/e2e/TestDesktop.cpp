@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QStyleHints>
 #include <QTest>
 
 #include <algorithm>
@@ -360,19 +361,39 @@ void TestDesktop::clickTrayMenu(int id) const
 
 void TestDesktop::activateTray() const
 {
-    click(trayIcon().center());
+    clickTray(1);
 }
 
 void TestDesktop::secondaryClickTray() const
 {
-    const QPoint icon = trayIcon().center();
     if (m_kind != Kind::Sni) {
-        click(icon, 3);
+        clickTray(3);
         return;
     }
+    const QPoint icon = trayIcon().center();
     run(kXdotool, {QStringLiteral("mousemove"), QString::number(icon.x()), QString::number(icon.y())});
     const TrayItem item = trayItem();
     callBus(item.service, item.path, kItemInterface, QStringLiteral("ContextMenu"), {icon.x(), icon.y()});
+}
+
+void TestDesktop::middleClickTray() const
+{
+    clickTray(2);
+}
+
+// Clicks closer together than the double-click time make a double click,
+// which Qt's XEmbed icon reports instead of the second click; a hand that
+// means two clicks is that slow.
+void TestDesktop::clickTray(int button) const
+{
+    if (m_trayClicked.isValid()) {
+        const qint64 left
+            = QGuiApplication::styleHints()->mouseDoubleClickInterval() - m_trayClicked.elapsed();
+        if (left > 0)
+            QTest::qWait(int(left));
+    }
+    click(trayIcon().center(), button);
+    m_trayClicked.start();
 }
 
 QImage TestDesktop::grab(const QRect &area) const

@@ -3,6 +3,7 @@
 #include "NotificationServer.h"
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QList>
 #include <QMap>
@@ -67,13 +68,15 @@ public:
     [[nodiscard]] QRect trayPanel() const;
     // Where the app's icon is drawn in the panel.
     [[nodiscard]] QRect trayIcon() const;
-    // A primary and a secondary click on the tray icon. Under XEmbed Qt shows
-    // the icon's menu on the second. The panels hosting StatusNotifierItems
-    // turn them into the item's Activate and ContextMenu calls; xfce4-panel
-    // shows the item's menu instead of the second, so there the call that the
-    // panels reading no menu make (swaybar's) stands in.
+    // A primary, a secondary and a middle click on the tray icon. Under
+    // XEmbed Qt shows the icon's menu on the secondary one. The panels
+    // hosting StatusNotifierItems turn them into the item's Activate,
+    // ContextMenu and SecondaryActivate calls; xfce4-panel shows the item's
+    // menu instead of the secondary one, so there the call that the panels
+    // reading no menu make (swaybar's) stands in.
     void activateTray() const;
     void secondaryClickTray() const;
+    void middleClickTray() const;
     [[nodiscard]] TrayItem trayItem() const;
     // The item's menu as a panel reads it before showing it, in order; empty
     // without one.
@@ -103,10 +106,12 @@ public:
 
 private:
     void pointer(const QStringList &commands) const;
+    void clickTray(int button) const;
 
     Kind m_kind = Kind::XEmbed;
     NotificationServer m_notifications; // on the desktops with a session bus
     mutable std::unique_ptr<QProcess> m_pointer; // the Wayland virtual pointer
+    mutable QElapsedTimer m_trayClicked;
 };
 
 // Pixel helpers for pictures from TestDesktop::grab.

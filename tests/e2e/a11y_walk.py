@@ -12,7 +12,6 @@ import threading
 import time
 
 import pyatspi
-from gi.repository import Gio, GLib
 
 
 class Failure(Exception):
@@ -118,20 +117,17 @@ def checked(node):
 
 
 def tray_click():
-    """The one step outside the app's tree: the context click on the tray item,
-    as the panels that show no menu of the item's own send it. (The session's
-    panel, xfce4-panel, would show the item's menu instead.)"""
-    bus = Gio.bus_get_sync(Gio.BusType.SESSION)
-    watcher = "org.kde.StatusNotifierWatcher"
-    items = bus.call_sync(watcher, "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties", "Get",
-                          GLib.Variant("(ss)", (watcher, "RegisteredStatusNotifierItems")), None,
-                          Gio.DBusCallFlags.NONE, -1, None).unpack()[0]
-    if not items:
-        raise Failure("no tray item")
-    # "service/path", or the service alone for the usual path.
-    service, _, path = items[0].partition("/")
-    bus.call_sync(service, "/" + (path or "StatusNotifierItem"), "org.kde.StatusNotifierItem", "ContextMenu",
-                  GLib.Variant("(ii)", (0, 0)), None, Gio.DBusCallFlags.NONE, -1, None)
+    """The one pointer step, a click on the tray icon: it is not in the app's
+    tree."""
+    for wid in subprocess.run(["xdotool", "search", "--class", "^trayer$"], capture_output=True,
+                              text=True).stdout.split():
+        shell = subprocess.run(["xdotool", "getwindowgeometry", "--shell", wid], capture_output=True, text=True)
+        g = dict(line.split("=") for line in shell.stdout.split())
+        if g.get("HEIGHT") == "32":
+            subprocess.run(["xdotool", "mousemove", str(int(g["X"]) + int(g["WIDTH"]) // 2), str(int(g["Y"]) + 16),
+                            "click", "1", "mousemove", "0", "0"], check=True)
+            return
+    raise Failure("no tray panel")
 
 
 def key(*names):

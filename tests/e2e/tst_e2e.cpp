@@ -171,7 +171,7 @@ private:
     bool waitForPixel(const QPoint &windowPos, const QColor &colour, int timeoutMs = kUiTimeoutMs);
     void clickWindow(const QPoint &windowPos, int button = 1);
     bool scrollToEnd();
-    TestDesktop::Window openTrayPopup();
+    TestDesktop::Window openTrayPopup(bool secondaryClick = false);
     TestDesktop::Window openTrayMenu();
     bool quitFromTray();
     // Runs `vantrelvpn` with the arguments as a shortcut or a script would; its exit code, or -1 when
@@ -339,12 +339,15 @@ bool TestEndToEnd::scrollToEnd()
         kUiTimeoutMs);
 }
 
-// Opens the popup with a right click on the tray icon, where the panel reads
-// no menu (not under XEmbed, where the icon's menu opens); an empty id when it
-// did not open.
-TestDesktop::Window TestEndToEnd::openTrayPopup()
+// Opens the popup with a left click on the tray icon, or with a right click
+// where the panel reads no menu (not under XEmbed, where the icon's menu
+// opens); an empty id when it did not open.
+TestDesktop::Window TestEndToEnd::openTrayPopup(bool secondaryClick)
 {
-    m_desktop.secondaryClickTray();
+    if (secondaryClick)
+        m_desktop.secondaryClickTray();
+    else
+        m_desktop.activateTray();
     TestDesktop::Window popup;
     if (!QTest::qWaitFor(
             [&] {
@@ -383,9 +386,9 @@ TestDesktop::Window TestEndToEnd::openTrayMenu()
     return menu;
 }
 
-// Quits through the tray: the last entry of the icon's menu under XEmbed,
-// elsewhere the popup's quit button. True when the process then ends with
-// exit code 0.
+// Quits through the tray's right click: the last entry of the icon's menu
+// under XEmbed, elsewhere the popup's quit button. True when the process
+// then ends with exit code 0.
 bool TestEndToEnd::quitFromTray()
 {
     if (m_desktop.kind() == TestDesktop::Kind::XEmbed) {
@@ -395,7 +398,7 @@ bool TestEndToEnd::quitFromTray()
         const QRect area = menu.geometry;
         m_desktop.click({area.center().x(), area.bottom() - area.height() / 8});
     } else {
-        const TestDesktop::Window popup = openTrayPopup();
+        const TestDesktop::Window popup = openTrayPopup(true);
         if (popup.id.isEmpty())
             return false;
         m_desktop.click(popup.geometry.topLeft() + kPopupQuit);
@@ -711,15 +714,15 @@ void TestEndToEnd::closeHidesToTray()
     QCOMPARE(m_app->state(), QProcess::Running);
     QCOMPARE(m_service->count(QStringLiteral("command disconnect")), 0);
 
-    // A left click on the tray icon brings it back as it was, with the
-    // focus, and on the panels' Activate another hides it again. (A click on
-    // an XEmbed icon lets Qt focus the icon's own window first.)
-    m_desktop.activateTray();
+    // A middle click on the tray icon brings it back as it was, with the
+    // focus, and on the panels' SecondaryActivate another hides it again. (A
+    // click on an XEmbed icon lets Qt focus the icon's own window first.)
+    m_desktop.middleClickTray();
     QVERIFY(waitForWindow());
     QTRY_VERIFY_WITH_TIMEOUT(Pixels::count(grabWindow(), kDialArea, kDarkSuccess) > 2000, kUiTimeoutMs);
     QTRY_VERIFY_WITH_TIMEOUT(m_desktop.hasFocus(m_window), kUiTimeoutMs);
     if (m_desktop.kind() != TestDesktop::Kind::XEmbed) {
-        m_desktop.activateTray();
+        m_desktop.middleClickTray();
         QTRY_VERIFY_WITH_TIMEOUT(!m_desktop.isViewable(m_window.id), kUiTimeoutMs);
     }
 }
@@ -922,7 +925,7 @@ void TestEndToEnd::trayPopupClosesOnFocusLoss()
     QVERIFY(startSignedIn());
     const QRect icon = m_desktop.trayIcon();
     QVERIFY(!icon.isEmpty());
-    const TestDesktop::Window popup = openTrayPopup();
+    TestDesktop::Window popup = openTrayPopup();
     QVERIFY(!popup.id.isEmpty());
     if (m_desktop.kind() == TestDesktop::Kind::Wayland) {
         // No client places its windows on Wayland: the compositor centres the
@@ -931,12 +934,18 @@ void TestEndToEnd::trayPopupClosesOnFocusLoss()
         QVERIFY2((popup.geometry.center() - centre).manhattanLength() < 8,
             qPrintable(QStringLiteral("popup at %1,%2").arg(popup.geometry.x()).arg(popup.geometry.y())));
     } else {
-        // By the pointer on the icon, within the gap.
+        // By the icon (XEmbed) or the pointer on it (StatusNotifierItem), within the gap.
         QVERIFY2(popup.geometry.adjusted(-40, -40, 40, 40).contains(icon.center()),
             qPrintable(QStringLiteral("popup at %1,%2").arg(popup.geometry.x()).arg(popup.geometry.y())));
     }
 
+    // Another click on the icon closes it.
+    m_desktop.activateTray();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_desktop.isViewable(popup.id), kUiTimeoutMs);
+
     // The main window takes the focus, and the popup goes.
+    popup = openTrayPopup();
+    QVERIFY(!popup.id.isEmpty());
     m_desktop.focus(m_window);
     QTRY_VERIFY_WITH_TIMEOUT(!m_desktop.isViewable(popup.id), kUiTimeoutMs);
     QVERIFY(m_desktop.isViewable(m_window.id));

@@ -238,7 +238,7 @@ private slots:
         m_ui->window()->hide();
         QTRY_VERIFY(!prober->active());
 
-        // The tray's context click opens the popup by the icon, which alone
+        // A click on the tray icon opens the popup by it, which alone
         // keeps the prober going; a second click closes it.
         emit tray->popupRequested(300, 400);
         auto *popup = m_ui->window()->findChild<QQuickWindow *>(u"trayPopup"_s);
