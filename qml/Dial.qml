@@ -3,8 +3,7 @@ import QtQuick.Templates as T
 import "breath.js" as Breath
 
 // The big connect dial of the home screen. It only shows what the screen
-// binds and reports clicks (and Space or Enter); it never decides what a
-// click means.
+// binds and reports presses; it never decides what a press means.
 T.AbstractButton {
     id: root
 
@@ -41,16 +40,8 @@ T.AbstractButton {
         }
     }
 
-    Accessible.role: Accessible.Button
     Accessible.name: root.statusText
     Accessible.description: root.timerText
-    Accessible.onPressAction: root.clicked()
-    Keys.onReturnPressed: root.clicked()
-    Keys.onEnterPressed: root.clicked()
-
-    HoverHandler {
-        cursorShape: Qt.PointingHandCursor
-    }
 
     Rectangle {
         id: glow
@@ -226,8 +217,8 @@ T.AbstractButton {
         }
     }
 
-    FocusRing {
-        shown: root.visualFocus
-        controlRadius: root.width / 2
+    Pressable {
+        control: root
+        ringRadius: root.width / 2
     }
 }

@@ -115,15 +115,6 @@ Item {
         implicitHeight: linkLabel.implicitHeight
         hoverEnabled: true
 
-        Accessible.name: link.text
-        Accessible.onPressAction: link.clicked()
-        Keys.onReturnPressed: link.clicked()
-        Keys.onEnterPressed: link.clicked()
-
-        HoverHandler {
-            cursorShape: Qt.PointingHandCursor
-        }
-
         Text {
             id: linkLabel
 
@@ -134,10 +125,10 @@ Item {
             font.underline: true
         }
 
-        FocusRing {
-            shown: link.visualFocus
-            controlRadius: 4
-            gap: 3
+        Pressable {
+            control: link
+            ringRadius: 4
+            ringGap: 3
         }
     }
 

@@ -100,7 +100,7 @@ Item {
         }
         function test_segMatchesStrictly(data) {
             const [control] = make(segControl, { model: [{ label: "One", value: 1 }, { label: "Off", value: false }], value: data.value });
-            compare([0, 1].map(i => findChild(control, "segment" + i).on), data.on);
+            compare([0, 1].map(i => findChild(control, "segment" + i).checked), data.on);
         }
 
         // A click only asks: also for the current segment, and the parent moves the selection.
@@ -111,7 +111,7 @@ Item {
             const [control, spy] = make(segControl, { model: killSwitchModes, value: "never" }, "changed");
             mouseClick(findChild(control, "segment" + data.index));
             compare(spy.signalArguments.map(args => args[0]), [data.asked]);
-            verify(findChild(control, "segment0").on);
+            verify(findChild(control, "segment0").checked);
         }
 
         // The group is one Tab stop; keys ask for a neighbour and take the focus there.
