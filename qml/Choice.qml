@@ -24,11 +24,14 @@ Pressable {
         value: root.chosen
     }
     // One Tab stop for the group: the chosen choice, or the first while
-    // none is.
+    // none is. A choice that holds the focus stays one until the focus
+    // leaves it (Qt refuses the change before), so a selection moved from
+    // outside leaves no second stop behind.
     Binding {
         target: root.control
         property: "focusPolicy"
-        value: root.chosen || (root.group.chosenIndex < 0 && root.index === 0) ? Qt.StrongFocus : Qt.ClickFocus
+        value: root.chosen || root.control.activeFocus || (root.group.chosenIndex < 0 && root.index === 0)
+               ? Qt.StrongFocus : Qt.ClickFocus
     }
 
     Connections {

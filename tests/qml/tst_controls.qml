@@ -133,6 +133,17 @@ Item {
             compare(segments.map(segment => segment.checked), [true, false, false]);
         }
 
+        // A selection moved from outside under the focus leaves one Tab stop
+        // once the focus goes.
+        function test_segOneTabStopAfterOutsideChange() {
+            const [control] = make(segControl, { model: killSwitchModes, value: "never" });
+            const segments = [0, 1, 2].map(i => findChild(control, "segment" + i));
+            segments[0].forceActiveFocus(Qt.TabFocusReason);
+            control.value = "always";
+            scene.forceActiveFocus();
+            compare(segments.map(segment => segment.activeFocusOnTab), [false, false, true]);
+        }
+
         // The ring marks keyboard focus only: a click leaves the look unchanged.
         function test_focusRingFromKeyboardOnly() {
             const [button] = make(primaryButton);
