@@ -15,6 +15,7 @@ Item {
     property bool justCopied: false
     // The client's link state; sign-in needs the service.
     property string linkState: "up"
+    readonly property Item mainAction: signIn
 
     signal retryRequested
     signal cancelRequested
@@ -229,6 +230,8 @@ Item {
         }
 
         PrimaryButton {
+            id: signIn
+
             objectName: "signInButton"
             Layout.fillWidth: true
             Layout.topMargin: 10

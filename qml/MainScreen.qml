@@ -14,6 +14,7 @@ Item {
                                      && root.Window.visibility !== Window.Minimized
     // The time the session figures are computed against.
     property double nowMs: Date.now()
+    readonly property Item mainAction: dial
 
     readonly property string sessionText: Fmt.duration(pipeClient.connectedSince, root.nowMs)
     readonly property string statusText: {

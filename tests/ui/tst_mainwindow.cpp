@@ -157,6 +157,22 @@ private slots:
         QTRY_VERIFY(badgeShows(u"tab_settings"_s));
     }
 
+    // Moving the focus by keys to a control scrolled out of view brings it in.
+    void focusScrollsIntoView()
+    {
+        QVERIFY(m_ui->click(u"tab_settings"_s));
+        QQuickItem *flick = m_ui->waitForItem(u"settingsFlick"_s);
+        QQuickItem *logout = m_ui->item(u"logoutButton"_s);
+        const auto inView = [&] {
+            const QRectF box = logout->mapRectToItem(flick, logout->boundingRect());
+            return box.top() >= 0 && box.bottom() <= flick->height();
+        };
+        QVERIFY(!inView());
+        QTest::keyClick(m_ui->window(), Qt::Key_Backtab);
+        QVERIFY(logout->hasActiveFocus());
+        QVERIFY(inView());
+    }
+
     void closeRequestKeepsRunning_data()
     {
         QTest::addColumn<bool>("byButton");
@@ -428,6 +444,34 @@ private slots:
             QCOMPARE(m_ui->commands(command).constFirst().value(u"payload"_s).toObject(), payload);
     }
 
+    // A new screen gives its main action the focus, with the ring only when
+    // the user came there by keys.
+    void screenChangeFocusesTheMainAction_data()
+    {
+        QTest::addColumn<bool>("byKeys");
+        QTest::newRow("after a click no ring shows") << false;
+        QTest::newRow("after keys the ring shows") << true;
+    }
+    void screenChangeFocusesTheMainAction()
+    {
+        QFETCH(bool, byKeys);
+        QVERIFY(m_ui->setState(u"failed"_s));
+        QQuickItem *tryAgain = m_ui->waitForItem(u"tryAgainButton"_s);
+        QTRY_VERIFY(tryAgain->hasActiveFocus());
+        if (byKeys) {
+            QTest::keyClick(m_ui->window(), Qt::Key_Tab);
+            QTest::keyClick(m_ui->window(), Qt::Key_Backtab);
+            QVERIFY(tryAgain->hasActiveFocus());
+            QTest::keyClick(m_ui->window(), Qt::Key_Space);
+        } else {
+            QVERIFY(m_ui->click(tryAgain));
+        }
+        QVERIFY(m_ui->setState(u"connecting"_s));
+        QQuickItem *dial = m_ui->waitForItem(u"dial"_s);
+        QTRY_VERIFY(dial->hasActiveFocus());
+        QCOMPARE(m_ui->item(u"focusRing"_s, dial)->isVisible(), byKeys);
+    }
+
     void homeByState_data()
     {
         QTest::addColumn<QString>("state");
@@ -579,6 +623,8 @@ private slots:
 private:
     // Without the service the sign-in screen says so, sign-in waits for it and
     // the tray's tooltip drops the stale state; "try again" reconnects at once.
+    // Sign-in takes the focus once it can, also after "try again" went away
+    // under it.
     void checkServiceNotice(bool serviceGone)
     {
         const QVariantMap extra = m_ui->wiring()->appSettings()->extraTexts();
@@ -600,6 +646,7 @@ private:
         QVERIFY(m_ui->service()->waitForClient(3000));
         QTRY_VERIFY(!m_ui->item(u"serviceNotice"_s)->isVisible());
         QVERIFY(signIn->isEnabled());
+        QTRY_VERIFY(signIn->hasActiveFocus());
         QVERIFY(!tray->toolTip().contains(u"service"_s));
     }
 
