@@ -10,6 +10,9 @@ T.AbstractButton {
     property string dialState: "idle"
     property string statusText: ""
     property string timerText: ""
+    // What a press does now, for screen readers: steady while the state
+    // holds, unlike the clock under the status.
+    property string actionText: ""
     property bool hintMode: true
     // What the dial is drawn on: the glow's on-screen steps depend on it.
     property color backdrop: appSettings.bg
@@ -41,7 +44,7 @@ T.AbstractButton {
     }
 
     Accessible.name: root.statusText
-    Accessible.description: root.timerText
+    Accessible.description: root.actionText
 
     Rectangle {
         id: glow

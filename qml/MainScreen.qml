@@ -67,6 +67,9 @@ Item {
             hintMode: !root.connected
             timerText: root.connected ? root.sessionText
                                       : (root.busy ? appSettings.t.clickToCancel : appSettings.t.clickToConnect)
+            actionText: root.connected ? appSettings.extraTexts.pressToDisconnect
+                                       : (root.busy ? appSettings.extraTexts.pressToCancel
+                                                    : appSettings.extraTexts.pressToConnect)
             onClicked: root.toggleConnection()
         }
 

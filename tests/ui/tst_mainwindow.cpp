@@ -478,25 +478,30 @@ private slots:
         QTest::addColumn<QString>("transport");
         QTest::addColumn<int>("attempt");
         // The dial's state, its status and the hint under it (empty: the
-        // session clock), and whether the transport line shows.
+        // session clock), whether the transport line shows, and what the
+        // dial tells a screen reader a press does (never the ticking clock).
         QTest::addColumn<QString>("look");
 
         QTest::newRow("disconnected: the service's error shows")
-            << u"disconnected"_s << u"tls"_s << 0 << u"idle|Not connected|click to connect|"_s;
+            << u"disconnected"_s << u"tls"_s << 0
+            << u"idle|Not connected|click to connect||Press to connect"_s;
         QTest::newRow("connecting") << u"connecting"_s << u"tls"_s << 0
-                                    << u"connecting|Connecting…|click to cancel|"_s;
+                                    << u"connecting|Connecting…|click to cancel||Press to cancel"_s;
         QTest::newRow("reconnecting, third attempt")
-            << u"reconnecting"_s << u"tls"_s << 3 << u"connecting|Reconnecting · #3|click to cancel|"_s;
+            << u"reconnecting"_s << u"tls"_s << 3
+            << u"connecting|Reconnecting · #3|click to cancel||Press to cancel"_s;
         QTest::newRow("reconnecting, no attempt yet")
-            << u"reconnecting"_s << u"tls"_s << 0 << u"connecting|Reconnecting · #0|click to cancel|"_s;
+            << u"reconnecting"_s << u"tls"_s << 0
+            << u"connecting|Reconnecting · #0|click to cancel||Press to cancel"_s;
         QTest::newRow("connected over tls")
-            << u"connected"_s << u"tls"_s << 0 << u"connected|Protected||transport"_s;
+            << u"connected"_s << u"tls"_s << 0 << u"connected|Protected||transport|Press to disconnect"_s;
         QTest::newRow("connected over a longer tls label")
-            << u"connected"_s << u"tls-fallback-2"_s << 0 << u"connected|Protected||transport"_s;
+            << u"connected"_s << u"tls-fallback-2"_s << 0
+            << u"connected|Protected||transport|Press to disconnect"_s;
         QTest::newRow("connected over reality")
-            << u"connected"_s << u"reality"_s << 0 << u"connected|Protected||"_s;
+            << u"connected"_s << u"reality"_s << 0 << u"connected|Protected|||Press to disconnect"_s;
         QTest::newRow("connected, tls only inside the name")
-            << u"connected"_s << u"xtls"_s << 0 << u"connected|Protected||"_s;
+            << u"connected"_s << u"xtls"_s << 0 << u"connected|Protected|||Press to disconnect"_s;
     }
     void homeByState()
     {
@@ -514,7 +519,8 @@ private slots:
         const bool transportShown = m_ui->item(u"transportLine"_s)->isVisible();
         QCOMPARE(QStringList({dialState, m_ui->text(u"dialStatus"_s),
                                  dial->property("hintMode").toBool() ? m_ui->text(u"dialTimer"_s) : QString(),
-                                 transportShown ? u"transport"_s : QString()})
+                                 transportShown ? u"transport"_s : QString(),
+                                 QAccessible::queryAccessibleInterface(dial)->text(QAccessible::Description)})
                      .join(u'|'),
             look);
         if (!dial->property("hintMode").toBool())
