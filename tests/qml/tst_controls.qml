@@ -13,6 +13,7 @@ Item {
     Component { id: toggleSwitch; ToggleSwitch {} }
     Component { id: spoilerText; SpoilerText { text: "203.0.113.77" } }
     Component { id: segControl; SegControl {} }
+    Component { id: serviceNotice; ServiceNotice {} }
     Component { id: signalSpy; SignalSpy {} }
     Component {
         id: shadowedPanel
@@ -210,6 +211,12 @@ Item {
             mouseClick(spoiler);
             verify(!spoiler.revealed && !source.visible);
             compare(mask.visible, bullets);
+        }
+
+        // A socket that refuses the user is no missing service.
+        function test_noticeSaysAccessIsRefused() {
+            const [notice] = make(serviceNotice, { linkState: "refused" });
+            compare(findChild(notice, "serviceNoticeText").text, appSettings.extraTexts.serviceNoAccess);
         }
 
         // On every scene graph (here the software one) the shadow shows below

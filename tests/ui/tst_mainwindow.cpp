@@ -570,6 +570,15 @@ private slots:
         QTRY_VERIFY(animating(item));
     }
 
+    // The glow breathes: it leaves its lowest level within one breath.
+    void connectedGlowBreathes()
+    {
+        QVERIFY(m_ui->setState(u"connected"_s));
+        QQuickItem *glow = m_ui->item(u"dialGlow"_s);
+        const qreal lowest = glow->opacity();
+        QTRY_VERIFY(glow->opacity() > lowest + 0.05);
+    }
+
     void tilesFollowTheTunnel()
     {
         AppSettings *settings = m_ui->wiring()->appSettings();
