@@ -1,9 +1,8 @@
 import QtQuick
 import QtQuick.Templates as T
 
-// Bottom navigation. It reports clicks and keys; the window decides what is
-// current. The current tab is its one Tab stop; Left, Right, Home and End
-// select the neighbouring, first and last tab and keep the focus on it.
+// Bottom navigation: a ChoiceGroup of tabs. It reports clicks and keys; the
+// window decides what is current.
 Item {
     id: root
 
@@ -17,16 +16,6 @@ Item {
     ]
 
     signal select(string name)
-
-    function selectAt(index) {
-        const tab = tabRepeater.itemAt(Math.max(0, Math.min(index, tabRepeater.count - 1)))
-        if (!tab)
-            return
-        // Focus first: the tab left behind stops being a Tab stop, which Qt
-        // refuses while it holds the focus.
-        tab.forceActiveFocus(Qt.TabFocusReason)
-        root.select(tab.modelData.name)
-    }
 
     implicitHeight: 58
 
@@ -49,18 +38,19 @@ Item {
         anchors.rightMargin: 10
         spacing: 4
 
-        Repeater {
-            id: tabRepeater
+        ChoiceGroup {
+            id: tabGroup
 
             model: root.tabs
+            chosenIndex: root.tabs.findIndex(tab => tab.name === root.current)
+            onAsked: index => root.select(root.tabs[index].name)
 
             delegate: T.TabButton {
                 id: tab
 
                 required property var modelData
                 required property int index
-                readonly property bool isCurrent: root.current === tab.modelData.name
-                readonly property bool lit: tab.isCurrent || tab.hovered
+                readonly property bool lit: tab.checked || tab.hovered
                 readonly property string label: appSettings.t[tab.modelData.labelKey] ?? ""
 
                 objectName: "tab_" + tab.modelData.name
@@ -68,36 +58,13 @@ Item {
                 height: row.height
                 text: tab.label
                 hoverEnabled: true
-                autoExclusive: false
-                checked: tab.isCurrent
-                focusPolicy: tab.isCurrent ? Qt.StrongFocus : Qt.ClickFocus
-
-                // Only the window moves the selection: a flip by the
-                // template is undone at once.
-                onToggled: tab.checked = Qt.binding(() => tab.isCurrent)
-                onClicked: root.select(tab.modelData.name)
-                Accessible.onPressAction: root.select(tab.modelData.name)
-                Keys.onReturnPressed: root.select(tab.modelData.name)
-                Keys.onEnterPressed: root.select(tab.modelData.name)
-                Keys.onLeftPressed: root.selectAt(tab.index - 1)
-                Keys.onRightPressed: root.selectAt(tab.index + 1)
-                Keys.onPressed: event => {
-                    if (event.key === Qt.Key_Home || event.key === Qt.Key_End) {
-                        root.selectAt(event.key === Qt.Key_Home ? 0 : tabRepeater.count - 1)
-                        event.accepted = true
-                    }
-                }
-
-                HoverHandler {
-                    cursorShape: Qt.PointingHandCursor
-                }
 
                 Rectangle {
                     id: fill
 
                     anchors.fill: parent
                     radius: 10
-                    color: tab.isCurrent ? appSettings.surfaceAlt : (tab.hovered ? appSettings.surface : "transparent")
+                    color: tab.checked ? appSettings.surfaceAlt : (tab.hovered ? appSettings.surface : "transparent")
                 }
 
                 Column {
@@ -138,7 +105,7 @@ Item {
                     radius: 4
                     antialiasing: true
                     color: appSettings.accent
-                    visible: tab.modelData.name === "settings" && root.updateBadge && !tab.isCurrent
+                    visible: tab.modelData.name === "settings" && root.updateBadge && !tab.checked
 
                     Accessible.role: Accessible.Indicator
                     Accessible.name: appSettings.t.updateAvailable
@@ -166,10 +133,12 @@ Item {
                     }
                 }
 
-                FocusRing {
-                    shown: tab.visualFocus
-                    controlRadius: fill.radius
-                    gap: 0
+                Choice {
+                    control: tab
+                    group: tabGroup
+                    index: tab.index
+                    ringRadius: fill.radius
+                    ringGap: 0
                 }
             }
         }

@@ -3,14 +3,16 @@ import QtQuick.Templates as T
 import "breath.js" as Breath
 
 // The big connect dial of the home screen. It only shows what the screen
-// binds and reports clicks (and Space or Enter); it never decides what a
-// click means.
+// binds and reports presses; it never decides what a press means.
 T.AbstractButton {
     id: root
 
     property string dialState: "idle"
     property string statusText: ""
     property string timerText: ""
+    // What a press does now, for screen readers: steady while the state
+    // holds, unlike the clock under the status.
+    property string actionText: ""
     property bool hintMode: true
     // What the dial is drawn on: the glow's on-screen steps depend on it.
     property color backdrop: appSettings.bg
@@ -41,16 +43,8 @@ T.AbstractButton {
         }
     }
 
-    Accessible.role: Accessible.Button
     Accessible.name: root.statusText
-    Accessible.description: root.timerText
-    Accessible.onPressAction: root.clicked()
-    Keys.onReturnPressed: root.clicked()
-    Keys.onEnterPressed: root.clicked()
-
-    HoverHandler {
-        cursorShape: Qt.PointingHandCursor
-    }
+    Accessible.description: root.actionText
 
     Rectangle {
         id: glow
@@ -226,8 +220,8 @@ T.AbstractButton {
         }
     }
 
-    FocusRing {
-        shown: root.visualFocus
-        controlRadius: root.width / 2
+    Pressable {
+        control: root
+        ringRadius: root.width / 2
     }
 }

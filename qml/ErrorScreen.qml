@@ -6,6 +6,8 @@ import QtQuick.Layouts
 Item {
     id: root
 
+    readonly property Item mainAction: tryAgain
+
     ColumnLayout {
         anchors.centerIn: parent
         width: root.width - 56
@@ -58,6 +60,8 @@ Item {
         }
 
         PrimaryButton {
+            id: tryAgain
+
             objectName: "tryAgainButton"
             Layout.fillWidth: true
             Layout.topMargin: 6

@@ -1,9 +1,9 @@
 import QtQuick
 
 // The keyboard focus indicator of every control: a 2 px ring in the accent
-// colour around its parent, following the parent's corner radius. Controls
-// bind `shown` to their `visualFocus`, which holds only for focus that came
-// from the keyboard, so a mouse user never sees it.
+// colour around its parent, following the parent's corner radius. Pressable
+// binds `shown` to its control's `visualFocus`, which holds only for focus
+// that came from the keyboard, so a mouse user never sees it.
 Rectangle {
     id: root
 

@@ -21,14 +21,6 @@ T.AbstractButton {
     height: 30
     hoverEnabled: true
 
-    Accessible.onPressAction: root.clicked()
-    Keys.onReturnPressed: root.clicked()
-    Keys.onEnterPressed: root.clicked()
-
-    HoverHandler {
-        cursorShape: Qt.PointingHandCursor
-    }
-
     Rectangle {
         id: fill
 
@@ -46,9 +38,9 @@ T.AbstractButton {
         font.pixelSize: root.glyphSize
     }
 
-    FocusRing {
-        shown: root.visualFocus
-        controlRadius: fill.radius
-        gap: -2
+    Pressable {
+        control: root
+        ringRadius: fill.radius
+        ringGap: -2
     }
 }

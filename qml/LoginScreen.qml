@@ -17,6 +17,7 @@ Item {
     property string linkState: "up"
     // The client's token file, for the service notice to name.
     property string tokenPath: ""
+    readonly property Item mainAction: signIn
 
     signal retryRequested
     signal cancelRequested
@@ -117,15 +118,6 @@ Item {
         implicitHeight: linkLabel.implicitHeight
         hoverEnabled: true
 
-        Accessible.name: link.text
-        Accessible.onPressAction: link.clicked()
-        Keys.onReturnPressed: link.clicked()
-        Keys.onEnterPressed: link.clicked()
-
-        HoverHandler {
-            cursorShape: Qt.PointingHandCursor
-        }
-
         Text {
             id: linkLabel
 
@@ -136,10 +128,10 @@ Item {
             font.underline: true
         }
 
-        FocusRing {
-            shown: link.visualFocus
-            controlRadius: 4
-            gap: 3
+        Pressable {
+            control: link
+            ringRadius: 4
+            ringGap: 3
         }
     }
 
@@ -240,6 +232,8 @@ Item {
         }
 
         PrimaryButton {
+            id: signIn
+
             objectName: "signInButton"
             Layout.fillWidth: true
             Layout.topMargin: 10

@@ -14,6 +14,7 @@ Item {
                                      && root.Window.visibility !== Window.Minimized
     // The time the session figures are computed against.
     property double nowMs: Date.now()
+    readonly property Item mainAction: dial
 
     readonly property string sessionText: Fmt.duration(pipeClient.connectedSince, root.nowMs)
     readonly property string statusText: {
@@ -66,6 +67,9 @@ Item {
             hintMode: !root.connected
             timerText: root.connected ? root.sessionText
                                       : (root.busy ? appSettings.t.clickToCancel : appSettings.t.clickToConnect)
+            actionText: root.connected ? appSettings.extraTexts.pressToDisconnect
+                                       : (root.busy ? appSettings.extraTexts.pressToCancel
+                                                    : appSettings.extraTexts.pressToConnect)
             onClicked: root.toggleConnection()
         }
 

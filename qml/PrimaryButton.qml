@@ -2,7 +2,6 @@ import QtQuick
 import QtQuick.Templates as T
 
 // The text button in its "primary", "ghost" and "danger-ghost" variants.
-// Space and Enter press it; it takes focus from Tab and from clicks.
 T.AbstractButton {
     id: root
 
@@ -24,23 +23,10 @@ T.AbstractButton {
     opacity: root.enabled ? 1.0 : 0.5
     scale: root.pressed ? 0.98 : 1.0
 
-    Accessible.name: root.text
-    // Templates answer Space only; a screen reader's Press needs a handler.
-    Accessible.onPressAction: {
-        if (root.enabled)
-            root.clicked()
-    }
-    Keys.onReturnPressed: root.clicked()
-    Keys.onEnterPressed: root.clicked()
-
     Behavior on scale {
         NumberAnimation {
             duration: 80
         }
-    }
-
-    HoverHandler {
-        cursorShape: Qt.PointingHandCursor
     }
 
     Rectangle {
@@ -84,8 +70,8 @@ T.AbstractButton {
         font.bold: true
     }
 
-    FocusRing {
-        shown: root.visualFocus
-        controlRadius: fill.radius
+    Pressable {
+        control: root
+        ringRadius: fill.radius
     }
 }

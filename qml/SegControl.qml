@@ -4,11 +4,9 @@ import QtQuick
 import QtQuick.Layouts
 import QtQuick.Templates as T
 
-// A segmented choice. The parent binds `value` and answers `changed`; a
-// click, a key or a screen reader's Toggle never moves the selection by
-// itself. It is one Tab stop, the chosen segment; Left, Right, Home and End
-// move to another segment and ask for it, like a radio group. Users name the
-// group for screen readers with Accessible.name; each segment reads its label.
+// A segmented choice: a ChoiceGroup of segments. The parent binds `value`
+// and answers `changed`. Users name the group for screen readers with
+// Accessible.name; each segment reads its label.
 Rectangle {
     id: root
 
@@ -17,24 +15,7 @@ Rectangle {
     property var value
     property bool stretch: false
 
-    readonly property int chosenIndex: {
-        for (let i = 0; i < root.model.length; ++i) {
-            if (root.model[i].value === root.value)
-                return i
-        }
-        return -1
-    }
-
     signal changed(var value)
-
-    // Moves the keyboard focus to segment `index` and asks for its value.
-    function pick(index) {
-        const segment = segments.itemAt(Math.max(0, Math.min(index, segments.count - 1)))
-        if (!segment)
-            return
-        segment.forceActiveFocus(Qt.TabFocusReason)
-        root.changed(segment.modelData.value)
-    }
 
     implicitWidth: row.implicitWidth + 6
     implicitHeight: 31
@@ -52,18 +33,18 @@ Rectangle {
         anchors.margins: 3
         spacing: 2
 
-        Repeater {
+        ChoiceGroup {
             id: segments
 
             model: root.model
+            chosenIndex: root.model.findIndex(entry => entry.value === root.value)
+            onAsked: index => root.changed(root.model[index].value)
 
             delegate: T.RadioButton {
                 id: segment
 
                 required property var modelData
                 required property int index
-
-                readonly property bool on: root.value === segment.modelData.value
 
                 objectName: "segment" + segment.index
 
@@ -77,40 +58,16 @@ Rectangle {
                 text: segment.modelData.label
                 clip: true
                 hoverEnabled: true
-                autoExclusive: false
-                checked: segment.on
-                // One Tab stop for the group: the chosen segment, or the
-                // first while none is.
-                focusPolicy: segment.on || (root.chosenIndex < 0 && segment.index === 0) ? Qt.StrongFocus : Qt.ClickFocus
 
-                // Only the parent moves the selection: a flip by the
-                // template is undone at once.
-                onToggled: segment.checked = Qt.binding(() => segment.on)
-                onClicked: root.changed(segment.modelData.value)
-                Accessible.onToggleAction: root.changed(segment.modelData.value)
-                Accessible.onPressAction: root.changed(segment.modelData.value)
-                Keys.onReturnPressed: root.changed(segment.modelData.value)
-                Keys.onEnterPressed: root.changed(segment.modelData.value)
-                Keys.onLeftPressed: root.pick(segment.index - 1)
-                Keys.onRightPressed: root.pick(segment.index + 1)
-                Keys.onPressed: event => {
-                    if (event.key === Qt.Key_Home || event.key === Qt.Key_End) {
-                        root.pick(event.key === Qt.Key_Home ? 0 : segments.count - 1)
-                        event.accepted = true
-                    }
-                }
-
-                HoverHandler {
-                    cursorShape: Qt.PointingHandCursor
-                }
+                Accessible.onToggleAction: choice.press()
 
                 Rectangle {
                     id: fill
 
                     anchors.fill: parent
                     radius: 7
-                    color: segment.on ? appSettings.surfaceAlt : segment.hovered ? appSettings.surface : "transparent"
-                    border.width: segment.on ? 1 : 0
+                    color: segment.checked ? appSettings.surfaceAlt : segment.hovered ? appSettings.surface : "transparent"
+                    border.width: segment.checked ? 1 : 0
                     border.color: appSettings.borderStrong
                 }
 
@@ -121,15 +78,19 @@ Rectangle {
                     anchors.centerIn: parent
                     text: segment.modelData.label
                     textFormat: Text.PlainText
-                    color: segment.on || segment.hovered ? appSettings.fg : appSettings.fgMuted
+                    color: segment.checked || segment.hovered ? appSettings.fg : appSettings.fgMuted
                     font.family: appSettings.fontFamily
                     font.pixelSize: 13
                 }
 
-                FocusRing {
-                    shown: segment.visualFocus
-                    controlRadius: fill.radius
-                    gap: -2
+                Choice {
+                    id: choice
+
+                    control: segment
+                    group: segments
+                    index: segment.index
+                    ringRadius: fill.radius
+                    ringGap: -2
                 }
             }
         }

@@ -63,7 +63,9 @@ Rectangle {
 
         PrimaryButton {
             objectName: "serviceRetryButton"
-            visible: !root.trying
+            // Not while the notice fades out: a button coming up then would
+            // take a Tab meant for the screen.
+            visible: !root.trying && root.linkState !== "up"
             small: true
             variant: "ghost"
             text: appSettings.t.tryAgain

@@ -555,25 +555,6 @@ Item {
         }
     }
 
-    // Keyboard focus moving through the list scrolls its control into view.
-    Connections {
-        function onActiveFocusItemChanged() {
-            const item = root.Window.activeFocusItem;
-            let inside = false;
-            for (let p = item; p && !inside; p = p.parent)
-                inside = p === flick.contentItem;
-            if (!inside)
-                return;
-            const r = item.mapToItem(flick.contentItem, 0, 0, item.width, item.height);
-            if (r.y - 8 < flick.contentY)
-                flick.contentY = Math.max(0, r.y - 8);
-            else if (r.y + r.height + 8 > flick.contentY + flick.height)
-                flick.contentY = Math.min(flick.contentHeight - flick.height, r.y + r.height + 8 - flick.height);
-        }
-
-        target: root.Window
-    }
-
     Connections {
         function onDiagReady(destPath) {
             root.diagPath = destPath;

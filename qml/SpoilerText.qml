@@ -21,16 +21,8 @@ T.AbstractButton {
     implicitHeight: source.implicitHeight
 
     onClicked: root.revealed = !root.revealed
-    Accessible.role: Accessible.Button
     Accessible.name: root.revealed ? root.text : root.hiddenName
     Accessible.description: root.revealed ? appSettings.extraTexts.pressToHide : appSettings.extraTexts.pressToShow
-    Accessible.onPressAction: root.revealed = !root.revealed
-    Keys.onReturnPressed: root.revealed = !root.revealed
-    Keys.onEnterPressed: root.revealed = !root.revealed
-
-    HoverHandler {
-        cursorShape: Qt.PointingHandCursor
-    }
 
     Text {
         id: source
@@ -75,9 +67,9 @@ T.AbstractButton {
         Accessible.ignored: true
     }
 
-    FocusRing {
-        shown: root.visualFocus
-        controlRadius: 4
-        gap: 3
+    Pressable {
+        control: root
+        ringRadius: 4
+        ringGap: 3
     }
 }

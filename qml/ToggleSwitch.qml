@@ -2,9 +2,9 @@ import QtQuick
 import QtQuick.Templates as T
 
 // An on/off switch that shows `checked` as bound by the parent and asks for
-// the other state through `toggleRequested`; a click, Space, Enter or a
-// screen reader's Toggle never flips it by itself. It has no text of its
-// own: users name it for screen readers with Accessible.name.
+// the other state through `toggleRequested`; a click, a key or a screen
+// reader's Toggle never flips it by itself. It has no text of its own: users
+// name it for screen readers with Accessible.name.
 T.CheckBox {
     id: root
 
@@ -17,18 +17,12 @@ T.CheckBox {
     implicitWidth: 40
     implicitHeight: 23
     hoverEnabled: true
-    // The state stays whatever the parent binds.
+    // The state stays whatever the parent binds. (Checkable all the same:
+    // that makes the template a check box for screen readers.)
     nextCheckState: () => root.checkState
 
     onClicked: root.toggleRequested(!root.checked)
-    Accessible.onToggleAction: root.toggleRequested(!root.checked)
-    Accessible.onPressAction: root.toggleRequested(!root.checked)
-    Keys.onReturnPressed: root.toggleRequested(!root.checked)
-    Keys.onEnterPressed: root.toggleRequested(!root.checked)
-
-    HoverHandler {
-        cursorShape: Qt.PointingHandCursor
-    }
+    Accessible.onToggleAction: pressable.press()
 
     Rectangle {
         id: track
@@ -66,8 +60,10 @@ T.CheckBox {
         }
     }
 
-    FocusRing {
-        shown: root.visualFocus
-        controlRadius: track.radius
+    Pressable {
+        id: pressable
+
+        control: root
+        ringRadius: track.radius
     }
 }

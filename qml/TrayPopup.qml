@@ -42,8 +42,7 @@ Window {
         show();
         raise();
         requestActivate();
-        // Keys act at once on the main button, or on "open" while it is off.
-        (mainButton.enabled ? mainButton : openButton).forceActiveFocus();
+        screenFocus.start();
     }
 
     width: 340
@@ -64,6 +63,14 @@ Window {
     Shortcut {
         sequence: "Escape"
         onActivated: root.hide()
+    }
+
+    // Keys act at once on the main button, or on "open" while it is off.
+    ScreenFocus {
+        id: screenFocus
+
+        screen: card
+        mainAction: mainButton
     }
 
     Shadow {

@@ -9,8 +9,6 @@ Window {
 
     // The tab chosen while signed in; kept across sign-outs.
     property string screen: "main"
-    // Whether the last control to take the focus took it from the keyboard.
-    property bool focusFromKeyboard: false
 
     // First match wins; a failed tunnel replaces only the home tab.
     readonly property string route: !pipeClient.authenticated ? "login"
@@ -38,21 +36,6 @@ Window {
         root.showNormal()
         root.raise()
         root.requestActivate()
-    }
-
-    // A new screen takes the focus on its first control (the current tab
-    // when it has none), unless the user is moving along the tab bar. The
-    // ring shows only when the focus before came from the keyboard.
-    function focusScreen() {
-        for (let item = root.activeFocusItem; item; item = item.parent) {
-            if (item === tabBar)
-                return
-        }
-        if (!screenLoader.item)
-            return
-        const first = screenLoader.item.nextItemInFocusChain(true)
-        if (first)
-            first.forceActiveFocus(root.focusFromKeyboard ? Qt.TabFocusReason : Qt.OtherFocusReason)
     }
 
     // Without a tray the window could not be found again once hidden, so it
@@ -87,12 +70,6 @@ Window {
         root.dismiss()
     }
     onRouteChanged: fadeIn.restart()
-    onActiveFocusItemChanged: {
-        // Items without the property (the window's own content item once
-        // the focused screen is gone) say nothing about how focus moved.
-        if (root.activeFocusItem && root.activeFocusItem.visualFocus !== undefined)
-            root.focusFromKeyboard = root.activeFocusItem.visualFocus
-    }
 
     Binding {
         target: pingProber
@@ -179,6 +156,14 @@ Window {
         TrayPopup {
             objectName: "trayPopup"
         }
+    }
+
+    ScreenFocus {
+        id: screenFocus
+
+        screen: screenLoader.item
+        mainAction: screenLoader.item?.mainAction ?? null
+        navigation: tabBar
     }
 
     Shadow {
@@ -375,7 +360,7 @@ Window {
 
                     objectName: "screenLoader"
                     anchors.fill: parent
-                    onLoaded: Qt.callLater(root.focusScreen)
+                    onLoaded: screenFocus.start()
                     sourceComponent: {
                         switch (root.route) {
                         case "login":

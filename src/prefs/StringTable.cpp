@@ -141,6 +141,10 @@ const Entry kExtraTextEntries[] = {
     {u"addressHidden", u"IP address hidden", u"IP-адрес скрыт"},
     {u"pressToShow", u"Press to show", u"Нажмите, чтобы показать"},
     {u"pressToHide", u"Press to hide", u"Нажмите, чтобы скрыть"},
+    // What pressing the dial does, read after its state.
+    {u"pressToConnect", u"Press to connect", u"Нажмите, чтобы подключиться"},
+    {u"pressToCancel", u"Press to cancel", u"Нажмите, чтобы отменить"},
+    {u"pressToDisconnect", u"Press to disconnect", u"Нажмите, чтобы отключиться"},
     // The service notice, the reason sign-in waits and the tray tooltip without a service.
     {u"serviceConnecting", u"Connecting to the VantrelVPN service…", u"Подключение к службе VantrelVPN…"},
     {u"serviceNotRunning", u"The VantrelVPN service is not running", u"Служба VantrelVPN не запущена"},

@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -355,10 +356,19 @@ void tst_Startup::nothingUnderTheNameBlocksTheStart()
         break;
     }
 
+    // The umask most desktops have, which leaves new folders open to others.
+    const mode_t umaskBefore = ::umask(022);
     Launch *first = sandbox.start();
+    ::umask(umaskBefore);
     QTRY_VERIFY2_WITH_TIMEOUT(first->output.contains(kRunning), first->output.constData(), kTimeoutMs);
     if (foreign.isListening())
         QVERIFY2(!foreign.waitForNewConnection(0), "the request went to someone else's server");
+    if (occupant == Occupant::OpenFallbackFolder) {
+        const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
+            | QFile::WriteOther | QFile::ExeOther;
+        QCOMPARE(QFile::permissions(sandbox.path(u"cache/Vantrel/VantrelVPN/runtime"_s)) & others,
+            QFile::Permissions());
+    }
 
     Launch *second = sandbox.start();
     if (guarded) {

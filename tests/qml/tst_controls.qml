@@ -13,6 +13,7 @@ Item {
     Component { id: toggleSwitch; ToggleSwitch {} }
     Component { id: spoilerText; SpoilerText { text: "203.0.113.77" } }
     Component { id: segControl; SegControl {} }
+    Component { id: serviceNotice; ServiceNotice {} }
     Component { id: signalSpy; SignalSpy {} }
     Component {
         id: shadowedPanel
@@ -100,7 +101,7 @@ Item {
         }
         function test_segMatchesStrictly(data) {
             const [control] = make(segControl, { model: [{ label: "One", value: 1 }, { label: "Off", value: false }], value: data.value });
-            compare([0, 1].map(i => findChild(control, "segment" + i).on), data.on);
+            compare([0, 1].map(i => findChild(control, "segment" + i).checked), data.on);
         }
 
         // A click only asks: also for the current segment, and the parent moves the selection.
@@ -111,7 +112,7 @@ Item {
             const [control, spy] = make(segControl, { model: killSwitchModes, value: "never" }, "changed");
             mouseClick(findChild(control, "segment" + data.index));
             compare(spy.signalArguments.map(args => args[0]), [data.asked]);
-            verify(findChild(control, "segment0").on);
+            verify(findChild(control, "segment0").checked);
         }
 
         // The group is one Tab stop; keys ask for a neighbour and take the focus there.
@@ -131,6 +132,17 @@ Item {
             verify(segments[data.focus].activeFocus);
             verify(findChild(segments[data.focus], "focusRing").visible);
             compare(segments.map(segment => segment.checked), [true, false, false]);
+        }
+
+        // A selection moved from outside under the focus leaves one Tab stop
+        // once the focus goes.
+        function test_segOneTabStopAfterOutsideChange() {
+            const [control] = make(segControl, { model: killSwitchModes, value: "never" });
+            const segments = [0, 1, 2].map(i => findChild(control, "segment" + i));
+            segments[0].forceActiveFocus(Qt.TabFocusReason);
+            control.value = "always";
+            scene.forceActiveFocus();
+            compare(segments.map(segment => segment.activeFocusOnTab), [false, false, true]);
         }
 
         // The ring marks keyboard focus only: a click leaves the look unchanged.
@@ -199,6 +211,12 @@ Item {
             mouseClick(spoiler);
             verify(!spoiler.revealed && !source.visible);
             compare(mask.visible, bullets);
+        }
+
+        // A socket that refuses the user is no missing service.
+        function test_noticeSaysAccessIsRefused() {
+            const [notice] = make(serviceNotice, { linkState: "refused" });
+            compare(findChild(notice, "serviceNoticeText").text, appSettings.extraTexts.serviceNoAccess);
         }
 
         // On every scene graph (here the software one) the shadow shows below

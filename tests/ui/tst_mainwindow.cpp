@@ -170,6 +170,22 @@ private slots:
         QTRY_VERIFY(badgeShows(u"tab_settings"_s));
     }
 
+    // Moving the focus by keys to a control scrolled out of view brings it in.
+    void focusScrollsIntoView()
+    {
+        QVERIFY(m_ui->click(u"tab_settings"_s));
+        QQuickItem *flick = m_ui->waitForItem(u"settingsFlick"_s);
+        QQuickItem *logout = m_ui->item(u"logoutButton"_s);
+        const auto inView = [&] {
+            const QRectF box = logout->mapRectToItem(flick, logout->boundingRect());
+            return box.top() >= 0 && box.bottom() <= flick->height();
+        };
+        QVERIFY(!inView());
+        QTest::keyClick(m_ui->window(), Qt::Key_Backtab);
+        QVERIFY(logout->hasActiveFocus());
+        QVERIFY(inView());
+    }
+
     void closeRequestKeepsRunning_data()
     {
         QTest::addColumn<bool>("byButton");
@@ -441,31 +457,64 @@ private slots:
             QCOMPARE(m_ui->commands(command).constFirst().value(u"payload"_s).toObject(), payload);
     }
 
+    // A new screen gives its main action the focus, with the ring only when
+    // the user came there by keys.
+    void screenChangeFocusesTheMainAction_data()
+    {
+        QTest::addColumn<bool>("byKeys");
+        QTest::newRow("after a click no ring shows") << false;
+        QTest::newRow("after keys the ring shows") << true;
+    }
+    void screenChangeFocusesTheMainAction()
+    {
+        QFETCH(bool, byKeys);
+        QVERIFY(m_ui->setState(u"failed"_s));
+        QQuickItem *tryAgain = m_ui->waitForItem(u"tryAgainButton"_s);
+        QTRY_VERIFY(tryAgain->hasActiveFocus());
+        if (byKeys) {
+            QTest::keyClick(m_ui->window(), Qt::Key_Tab);
+            QTest::keyClick(m_ui->window(), Qt::Key_Backtab);
+            QVERIFY(tryAgain->hasActiveFocus());
+            QTest::keyClick(m_ui->window(), Qt::Key_Space);
+        } else {
+            QVERIFY(m_ui->click(tryAgain));
+        }
+        QVERIFY(m_ui->setState(u"connecting"_s));
+        QQuickItem *dial = m_ui->waitForItem(u"dial"_s);
+        QTRY_VERIFY(dial->hasActiveFocus());
+        QCOMPARE(m_ui->item(u"focusRing"_s, dial)->isVisible(), byKeys);
+    }
+
     void homeByState_data()
     {
         QTest::addColumn<QString>("state");
         QTest::addColumn<QString>("transport");
         QTest::addColumn<int>("attempt");
         // The dial's state, its status and the hint under it (empty: the
-        // session clock), and whether the transport line shows.
+        // session clock), whether the transport line shows, and what the
+        // dial tells a screen reader a press does (never the ticking clock).
         QTest::addColumn<QString>("look");
 
         QTest::newRow("disconnected: the service's error shows")
-            << u"disconnected"_s << u"tls"_s << 0 << u"idle|Not connected|click to connect|"_s;
+            << u"disconnected"_s << u"tls"_s << 0
+            << u"idle|Not connected|click to connect||Press to connect"_s;
         QTest::newRow("connecting") << u"connecting"_s << u"tls"_s << 0
-                                    << u"connecting|Connecting…|click to cancel|"_s;
+                                    << u"connecting|Connecting…|click to cancel||Press to cancel"_s;
         QTest::newRow("reconnecting, third attempt")
-            << u"reconnecting"_s << u"tls"_s << 3 << u"connecting|Reconnecting · #3|click to cancel|"_s;
+            << u"reconnecting"_s << u"tls"_s << 3
+            << u"connecting|Reconnecting · #3|click to cancel||Press to cancel"_s;
         QTest::newRow("reconnecting, no attempt yet")
-            << u"reconnecting"_s << u"tls"_s << 0 << u"connecting|Reconnecting · #0|click to cancel|"_s;
+            << u"reconnecting"_s << u"tls"_s << 0
+            << u"connecting|Reconnecting · #0|click to cancel||Press to cancel"_s;
         QTest::newRow("connected over tls")
-            << u"connected"_s << u"tls"_s << 0 << u"connected|Protected||transport"_s;
+            << u"connected"_s << u"tls"_s << 0 << u"connected|Protected||transport|Press to disconnect"_s;
         QTest::newRow("connected over a longer tls label")
-            << u"connected"_s << u"tls-fallback-2"_s << 0 << u"connected|Protected||transport"_s;
+            << u"connected"_s << u"tls-fallback-2"_s << 0
+            << u"connected|Protected||transport|Press to disconnect"_s;
         QTest::newRow("connected over reality")
-            << u"connected"_s << u"reality"_s << 0 << u"connected|Protected||"_s;
+            << u"connected"_s << u"reality"_s << 0 << u"connected|Protected|||Press to disconnect"_s;
         QTest::newRow("connected, tls only inside the name")
-            << u"connected"_s << u"xtls"_s << 0 << u"connected|Protected||"_s;
+            << u"connected"_s << u"xtls"_s << 0 << u"connected|Protected|||Press to disconnect"_s;
     }
     void homeByState()
     {
@@ -483,7 +532,8 @@ private slots:
         const bool transportShown = m_ui->item(u"transportLine"_s)->isVisible();
         QCOMPARE(QStringList({dialState, m_ui->text(u"dialStatus"_s),
                                  dial->property("hintMode").toBool() ? m_ui->text(u"dialTimer"_s) : QString(),
-                                 transportShown ? u"transport"_s : QString()})
+                                 transportShown ? u"transport"_s : QString(),
+                                 QAccessible::queryAccessibleInterface(dial)->text(QAccessible::Description)})
                      .join(u'|'),
             look);
         if (!dial->property("hintMode").toBool())
@@ -531,6 +581,15 @@ private slots:
         QTRY_VERIFY(!animating(item));
         QMetaObject::invokeMethod(m_ui->window(), "showAndRaise");
         QTRY_VERIFY(animating(item));
+    }
+
+    // The glow breathes: it leaves its lowest level within one breath.
+    void connectedGlowBreathes()
+    {
+        QVERIFY(m_ui->setState(u"connected"_s));
+        QQuickItem *glow = m_ui->item(u"dialGlow"_s);
+        const qreal lowest = glow->opacity();
+        QTRY_VERIFY(glow->opacity() > lowest + 0.05);
     }
 
     void tilesFollowTheTunnel()
@@ -593,6 +652,8 @@ private:
     // Without the service the sign-in screen says so, sign-in waits for it and
     // the tray's tooltip drops the stale state; "try again" reconnects at once.
     // A service that closes every link is told apart, with the token file named.
+    // Sign-in takes the focus once it can, also after "try again" went away
+    // under it.
     void checkServiceNotice(bool serviceGone, bool serviceCloses)
     {
         const QVariantMap extra = m_ui->wiring()->appSettings()->extraTexts();
@@ -619,6 +680,7 @@ private:
         QVERIFY(m_ui->service()->waitForClient(3000));
         QTRY_VERIFY(!m_ui->item(u"serviceNotice"_s)->isVisible());
         QVERIFY(signIn->isEnabled());
+        QTRY_VERIFY(signIn->hasActiveFocus());
         QVERIFY(!tray->toolTip().contains(u"service"_s));
     }
 

@@ -201,7 +201,7 @@ private slots:
             if (segment.isEmpty())
                 QCOMPARE(m_ui->item(control)->property("checked"), expected);
             else
-                QVERIFY(UiFixture::segment(m_ui->item(control), segment)->property("on").toBool());
+                QVERIFY(UiFixture::segment(m_ui->item(control), segment)->property("checked").toBool());
         }
         QVERIFY(m_ui->flushCommands());
         QCOMPARE(m_ui->commands(), command.isEmpty() ? QStringList() : QStringList({command, command}));
@@ -229,7 +229,7 @@ private slots:
         for (const QString &value : {u"never"_s, u"on_connect"_s, u"always"_s}) {
             QQuickItem *segment = UiFixture::segment(m_ui->item(u"killSwitchSeg"_s), value);
             QVERIFY(segment);
-            QCOMPARE(segment->property("on").toBool(), value == shownOn);
+            QCOMPARE(segment->property("checked").toBool(), value == shownOn);
         }
     }
 
