@@ -20,17 +20,27 @@ constexpr bool kNativeAnnouncements = false;
 void announceNatively(QObject *, const QString &)
 { }
 #endif
+
+// A screen change moves the focus a few event-loop turns after the state that caused it, or just
+// before the state is told: a focus arriving this close to a state speaks it.
+constexpr int kStateSettleMs = 250;
 } // namespace
 
 Announcer::Announcer(QObject *parent)
     : QObject(parent)
-{ }
+{
+    m_stateDelay.setSingleShot(true);
+    m_stateDelay.setInterval(kStateSettleMs);
+    connect(&m_stateDelay, &QTimer::timeout, this, &Announcer::onStateSettled);
+}
 
 void Announcer::setFocusNamesState(bool focusNamesState)
 {
     if (focusNamesState == m_focusNamesState)
         return;
     m_focusNamesState = focusNamesState;
+    if (focusNamesState)
+        m_focusArrived.start();
     emit focusNamesStateChanged();
 }
 
@@ -62,7 +72,17 @@ void Announcer::sayState(const QString &text)
 {
     if (kNativeAnnouncements && m_focusNamesState)
         return;
-    say(text);
+    m_pendingState = text;
+    m_stateDelay.start();
+}
+
+void Announcer::onStateSettled()
+{
+    const bool focusJustArrived
+        = m_focusNamesState && m_focusArrived.isValid() && m_focusArrived.elapsed() < 2 * kStateSettleMs;
+    if (!focusJustArrived)
+        say(m_pendingState);
+    m_pendingState.clear();
 }
 
 void Announcer::setShown(bool shown)

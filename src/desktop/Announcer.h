@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 // The one way the app speaks to a screen reader: short messages, heard without the focus moving. How a
 // message travels depends on the Qt version and is chosen here alone. Qt 6.8 sends a native announcement;
@@ -29,7 +31,9 @@ public:
 
     Q_INVOKABLE void say(const QString &text);
     // Says a new tunnel state unless the screen reader hears it already: where the bridge passes the
-    // focused control's name changes on (Qt 6.8), the focused dial speaks for itself.
+    // focused control's name changes on (Qt 6.8), the focused dial speaks for itself, and on every
+    // version the focus arriving on the dial with the change (a screen change) speaks its name, the
+    // state. The state waits a moment for such a focus.
     void sayState(const QString &text);
 
 signals:
@@ -39,8 +43,13 @@ signals:
 
 private:
     void setShown(bool shown);
+    void onStateSettled();
 
     QPointer<QObject> m_window;
+    QTimer m_stateDelay;
+    QString m_pendingState;
+    // Since the focus last came to the control naming the state.
+    QElapsedTimer m_focusArrived;
     QString m_message;
     bool m_shown = false;
     bool m_focusNamesState = false;

@@ -262,6 +262,10 @@ class Walk:
         key("space")
         at = self.next_event("state disconnected") - SLACK
         wait("Orca to say disconnected", lambda: self.orca.heard(ru["idle"], at), 10)
+        # The dial the focus lands on names the state: no announcement besides.
+        self.orca.quiet()
+        said = [text for _, text in self.orca.heard(ru["idle"], at)]
+        self.check("leaving the failure: '%s' said once, not %s" % (ru["idle"], said), len(said) == 1)
 
     def run(self):
         en, ru = TEXTS["en"], TEXTS["ru"]
