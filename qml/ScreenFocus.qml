@@ -43,9 +43,11 @@ Item {
         return false
     }
 
-    // Controls have a focus policy; screens and the window's own items not.
+    // Controls know whether their focus came from the keyboard; screens and
+    // the window's own items not (since Qt 6.7 every item has a focus
+    // policy, so that tells nothing).
     function isControl(item) {
-        return item !== null && item.focusPolicy !== undefined
+        return item !== null && item.visualFocus !== undefined
     }
 
     // Whether the item is a control inside `within` that can take the focus.
