@@ -7,7 +7,7 @@
 # /var/tmp/vantrelvpn-debian13) and kept, so later runs reuse its packages and
 # its build folder. The tree's files (tracked and untracked, not ignored) are
 # copied to /src/vantrelvpn in it before each run; what the command writes
-# there (build/, tour/) stays in the root.
+# there (build/, tour/: ignored here) stays in the root.
 #
 # The command runs in a private mount namespace: /proc, /sys, /dev and
 # /dev/pts of this machine, a private /run and /tmp, and no other mount of
@@ -48,10 +48,11 @@ if [ "$(id -u)" -ne 0 ]; then
     exit 1
 fi
 
+if ! command -v debootstrap >/dev/null || ! command -v rsync >/dev/null; then
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends debootstrap rsync >/dev/null
+fi
 if [ ! -x "$root/usr/bin/apt-get" ]; then
-    if ! command -v debootstrap >/dev/null; then
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends debootstrap >/dev/null
-    fi
     echo "in-debian13.sh: making a Debian 13 root in $root"
     rm -rf "$root"
     debootstrap --variant=minbase trixie "$root" "$mirror" >"$root.log" 2>&1 \
@@ -64,9 +65,10 @@ if [ ! -x "$root/usr/bin/apt-get" ]; then
 fi
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 
+# Only what changed is copied, and it gets the time of the copy: a build
+# folder in the root then rebuilds what changed and nothing else, whatever the
+# times of the files here.
 mkdir -p "$root$src"
-git ls-files -z --cached --others --exclude-standard \
-    | while IFS= read -r -d '' f; do [ -e "$f" ] && printf '%s\0' "$f"; done \
-    | tar --null -T - -cf - | tar -xf - -C "$root$src"
+rsync -r --checksum --delete --exclude=/.git --filter=':- .gitignore' ./ "$root$src/"
 
 exec unshare --mount --propagation private -- env DEBIAN13_ROOT="$root" "$0" --inside "$@"
