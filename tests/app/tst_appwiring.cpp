@@ -362,8 +362,17 @@ void tst_AppWiring::connectOnStartOnce()
     startWiring();
     m_wiring->connectOnStart()->request();
     PipeClient *client = m_wiring->pipeClient();
+    const auto pings = [this] {
+        const QList<QJsonObject> received = m_service->received();
+        return std::count_if(received.cbegin(), received.cend(),
+            [](const QJsonObject &command) { return command.value(u"cmd"_s) == u"ping"_s; });
+    };
     for (const QString &step : std::as_const(steps)) {
         if (step == u"drop"_s) {
+            // Whatever the client has written reaches the service before the link goes.
+            const auto before = pings();
+            client->sendPing();
+            QTRY_COMPARE(pings(), before + 1);
             m_service->dropClient();
             QVERIFY(m_service->waitForClient());
             // A link lost before "ready" counts as up again only once the service says it is.
@@ -377,6 +386,8 @@ void tst_AppWiring::connectOnStartOnce()
         m_service->sendLine(statusEvent(state, {{u"authenticated"_s, signedIn}, {u"error"_s, error}}));
         QTRY_VERIFY(client->authenticated() == signedIn && client->vpnState() == state
             && client->errorText() == error);
+        // The decision is a queued call: it is made before the next step.
+        QCoreApplication::sendPostedEvents();
     }
     client->sendPing();
     QVERIFY(m_service->waitForCommand(u"ping"_s));
