@@ -24,6 +24,9 @@ src=/src/vantrelvpn
 
 if [ "${1:-}" = --inside ]; then
     shift
+    # The root a mount of its own, so that a command inside may make a
+    # private mount namespace of its own too (scripts/bench.sh does).
+    mount --bind "$root" "$root"
     mount -t proc proc "$root/proc"
     mount --rbind /sys "$root/sys"
     mount --rbind /dev "$root/dev"
